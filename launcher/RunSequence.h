@@ -1,0 +1,5 @@
+#pragma once
+
+// The launcher's whole run, in its fixed order of steps; returns the process
+// exit code.
+int RunLauncher();

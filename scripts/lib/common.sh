@@ -1,0 +1,72 @@
+# Shared by the scripts: project paths, installing what a fresh Debian 12
+# machine lacks, and the Wine prefixes the tests and the demonstration use.
+
+MENDORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+MENDORA_BUILD=${MENDORA_BUILD:-$MENDORA_ROOT/build}
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+package_installed() {
+  [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
+}
+
+# Installs the listed Debian packages that are missing; "name:i386" packages
+# bring the i386 architecture along.
+ensure_packages() {
+  local missing=() package
+  for package in "$@"; do
+    package_installed "$package" || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}" >&2
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+     ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+}
+
+ensure_build_tools() {
+  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest \
+    wine wine32:i386 wine64
+}
+
+configure_and_build() {
+  ensure_build_tools
+  if [ ! -f "$MENDORA_BUILD/CMakeCache.txt" ]; then
+    cmake -S "$MENDORA_ROOT" -B "$MENDORA_BUILD" \
+      -DCMAKE_TOOLCHAIN_FILE="$MENDORA_ROOT/cmake/mingw-i686.cmake" \
+      -DCMAKE_BUILD_TYPE=Release >/dev/null
+  fi
+  cmake --build "$MENDORA_BUILD" -j "$(nproc)"
+}
+
+# A prefix reporting Windows 10, made once and reused. $2 is win64 or win32.
+wine_prefix_ready() {
+  local prefix=$1 arch=$2
+  [ -f "$prefix/.mendora-ready" ] && return 0
+  rm -rf "$prefix"
+  mkdir -p "$(dirname "$prefix")"
+  echo "Booting Wine prefix $prefix ($arch)" >&2
+  WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wineboot -i </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix WINEDEBUG=-all wine winecfg /v win10 </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -w
+  touch "$prefix/.mendora-ready"
+}
+
+# Starts the prefix's server and background processes with their standard
+# streams detached, so nothing of Wine holds the caller's pipes open.
+wine_start() {
+  local prefix=$1
+  WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix WINEDEBUG=-all wine wineboot </dev/null >/dev/null 2>&1
+}
+
+wine_stop() {
+  local prefix=$1
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+}

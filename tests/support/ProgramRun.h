@@ -1,0 +1,42 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace testing_support {
+
+struct ProgramRequest {
+  std::wstring Program;        // full path; quoted on the command line
+  std::wstring Arguments;      // appended after the quoted program, when not empty
+  std::wstring WorkingFolder;  // empty: the test's own
+  // Changes to the test's environment: a value sets the variable, nullopt removes it.
+  std::map<std::wstring, std::optional<std::wstring>> Environment;
+  DWORD TimeoutMs = 120000;
+};
+
+struct ProgramResult {
+  bool Started = false;
+  DWORD StartError = 0;
+  bool TimedOut = false;  // the program was terminated after TimeoutMs
+  DWORD ExitCode = 0;     // all 32 bits, as GetExitCodeProcess reports them
+  DWORD ProcessId = 0;
+  std::string Stdout;     // raw bytes
+  std::string Stderr;
+};
+
+// Starts the program with piped standard output and error, drains both,
+// and waits for it within the time-out. Never blocks for ever: readers still
+// held open by a grandchild are abandoned after the program has ended.
+ProgramResult RunProgram(const ProgramRequest& request);
+
+// Folder of the running test executable, ending in a backslash. The launcher
+// and the helper programs are built next to it.
+std::wstring BinaryFolder();
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& text);
+
+}  // namespace testing_support
