@@ -5,15 +5,20 @@
 #include <iostream>
 
 #include "base/GuardedString.h"
+#include "base/SystemLibraries.h"
 #include "launcher/ConsoleLine.h"
 #include "launcher/ConsoleSetup.h"
 #include "launcher/ProcessState.h"
 #include "launcher/Wow64Detection.h"
+#include "log/Log.h"
 
-// Ways out, each marked "Exit:" below:
+// Ways out of RunSteps, each marked "Exit:" below; every one of them passes
+// through RunLauncher, which closes the log last.
 //   3  no installation folder.
 
 namespace {
+
+const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }
 
 void CreateDetachEvent() {
   DetachEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -21,16 +26,18 @@ void CreateDetachEvent() {
 
 int RunSteps() {
   const bool isWow64 = DetectWow64();
-  static_cast<void>(isWow64);
+  WriteLog(L"[INFO] use isWOW64: %s.", BoolText(isWow64));
 
   mw::String installPath;
 
   CreateDetachEvent();
 
   if (installPath.GetLength() == 0) {
+    WriteLog(L"[ERROR] installation path not found!");
     WriteConsoleLine(std::wcerr, L"Product installation path not found.");
     return 3;  // Exit: no product.
   }
+  WriteLog(L"[INFO] installation path found: %s", installPath.GetText());
   return 0;
 }
 
@@ -39,5 +46,10 @@ int RunSteps() {
 int RunLauncher() {
   SetConsoleModes();
   RestrictDllSearchOrder();
-  return RunSteps();
+  // Load bearing: only after the search order is restricted.
+  SystemLibraries::Load();
+  OpenLog();
+  const int exitCode = RunSteps();
+  CloseLog();
+  return exitCode;
 }

@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <regex>
 
 #include "tests/support/ProgramRun.h"
+#include "tests/support/RunLog.h"
+#include "tests/support/ScratchFiles.h"
 
 namespace {
 
 using testing_support::BinaryFolder;
+using testing_support::LogFolder;
 using testing_support::ProgramRequest;
+using testing_support::ReadRunLog;
 using testing_support::RunProgram;
 
 ProgramRequest LauncherRequest() {
@@ -14,18 +21,50 @@ ProgramRequest LauncherRequest() {
   return request;
 }
 
+bool SystemIs64Bit() {
+  wchar_t folder[MAX_PATH];
+  return GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
+}
+
 TEST(LauncherRun, WithoutProductEndsWithExitCode3AndOneErrorLine) {
   const auto result = RunProgram(LauncherRequest());
   ASSERT_TRUE(result.Started) << result.StartError;
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
   EXPECT_EQ(result.Stdout, "");
+
+  const auto log = ReadRunLog(result.ProcessId);
+  ASSERT_TRUE(log.Found);
+  EXPECT_EQ(log.FileCount, 1);
+  EXPECT_EQ(log.Bytes.rfind("\xEF\xBB\xBF", 0), 0u);
+  const std::regex linePattern(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[(INFO|WARNING|ERROR)\] .*)");
+  for (const auto& line : log.Lines) EXPECT_TRUE(std::regex_match(line, linePattern)) << line;
+  const int wow64 = log.IndexOf(SystemIs64Bit() ? "[INFO] use isWOW64: true." : "[INFO] use isWOW64: false.");
+  const int notFound = log.IndexOf("[ERROR] installation path not found!");
+  EXPECT_GE(wow64, 0);
+  EXPECT_GT(notFound, wow64);
 }
 
 TEST(LauncherRun, IgnoresItsOwnArguments) {
   auto request = LauncherRequest();
   request.Arguments = L"/detach /diagnostic --help";
   const auto result = RunProgram(request);
+  EXPECT_EQ(result.ExitCode, 3u);
+  EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
+}
+
+TEST(LauncherRun, CreatesAMissingLogFolder) {
+  testing_support::RemoveTree(LogFolder());
+  const auto result = RunProgram(LauncherRequest());
+  EXPECT_EQ(result.ExitCode, 3u);
+  EXPECT_TRUE(ReadRunLog(result.ProcessId).Found);
+}
+
+TEST(LauncherRun, GoesOnWhenTheLogFolderCannotBeMade) {
+  testing_support::RemoveTree(LogFolder());
+  ASSERT_TRUE(testing_support::WriteFileBytes(LogFolder(), "a file where the folder should be"));
+  const auto result = RunProgram(LauncherRequest());
+  testing_support::RemoveTree(LogFolder());
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
 }

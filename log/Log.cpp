@@ -1,0 +1,93 @@
+#include "log/Log.h"
+
+#include <share.h>
+#include <shlobj.h>
+
+#include <cstdarg>
+#include <cwchar>
+#include <mutex>
+#include <string>
+
+#include "base/SystemLibraries.h"
+
+mw::PathString LogPath;
+std::FILE* LogFile = nullptr;
+
+namespace {
+
+// The main thread and both output pumps write; each line goes out whole.
+std::mutex LogLock;
+
+std::wstring SecondsSince1970Text() {
+  constexpr std::int64_t TicksFrom1601To1970 = 116444736000000000;
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const std::int64_t ticks = (std::int64_t{now.dwHighDateTime} << 32 | now.dwLowDateTime) - TicksFrom1601To1970;
+  return std::to_wstring(ticks / 10000000);
+}
+
+}  // namespace
+
+void OpenLog() {
+  wchar_t commonAppData[MAX_PATH] = {};
+  if (SystemLibraries::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                        commonAppData) == S_OK) {
+    LogPath = commonAppData;
+    LogPath.JoinPath(L"Rivlet");
+  } else {
+    LogPath = L"C:\\ProgramData\\Rivlet";
+  }
+
+  mw::String fileName;
+  fileName.Format(L"Mendora.Launcher-%s-%d.txt", SecondsSince1970Text().c_str(),
+                  static_cast<int>(GetCurrentProcessId()));
+  LogPath.CreateDirectoryRecursive();
+  LogPath.JoinPath(fileName.GetText());
+
+  // Other processes may read the log while the run holds it, but not write it.
+  std::FILE* file = _wfsopen(LogPath.GetText(), L"at, ccs=UTF-8", _SH_DENYWR);
+  const std::lock_guard lock(LogLock);
+  LogFile = file;
+}
+
+void CloseLog() {
+  const std::lock_guard lock(LogLock);
+  if (LogFile == nullptr) return;
+  std::fclose(LogFile);
+  LogFile = nullptr;
+}
+
+void WriteLog(const wchar_t* format, ...) {
+  // Date, time and milliseconds come from one reading of the clock, and the
+  // line is built privately before it is written as one unit.
+  const LogTimestampText timestamp = LogTimestamp();
+  mw::String message;
+  std::va_list arguments;
+  va_start(arguments, format);
+  message.FormatV(format, arguments);
+  va_end(arguments);
+
+  mw::String line(timestamp.Text);
+  line.Append(message.GetText(), message.GetLength());
+  line.Append(L"\n", 1);
+
+  const std::lock_guard lock(LogLock);
+  if (LogFile == nullptr) return;
+  std::fputws(line.GetText(), LogFile);
+  std::fflush(LogFile);
+}
+
+LogTimestampText LogTimestamp() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return FormatLogTimestamp(now);
+}
+
+LogTimestampText FormatLogTimestamp(const SYSTEMTIME& localTime) {
+  LogTimestampText timestamp{};
+  swprintf_s(timestamp.Text, std::size(timestamp.Text), L"%04u-%02u-%02u %02u:%02u:%02u.%03u ",
+             unsigned{localTime.wYear}, unsigned{localTime.wMonth}, unsigned{localTime.wDay},
+             unsigned{localTime.wHour}, unsigned{localTime.wMinute}, unsigned{localTime.wSecond},
+             unsigned{localTime.wMilliseconds});
+  return timestamp;
+}

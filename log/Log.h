@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "base/PathString.h"
+
+// The run's log file: "<common application data>\Rivlet\Mendora.Launcher-<seconds>-<pid>.txt",
+// UTF-8, one timestamped line per WriteLog call.
+extern mw::PathString LogPath;
+extern std::FILE* LogFile;  // null before OpenLog, after CloseLog, and when the open failed
+
+void OpenLog();
+void CloseLog();
+
+// Writes one line: the timestamp prefix, then the message formatted with the
+// C runtime's wide printf conventions ("%s" a wide string, "%d" a 32-bit
+// integer), then end of line. Safe from any thread; does nothing without a log.
+void WriteLog(const wchar_t* format, ...);
+
+// "YYYY-MM-DD HH:MM:SS.mmm " and its terminator.
+struct LogTimestampText {
+  wchar_t Text[26];
+};
+
+// The prefix for the current local time, private to the caller.
+LogTimestampText LogTimestamp();
+LogTimestampText FormatLogTimestamp(const SYSTEMTIME& localTime);

@@ -1,0 +1,68 @@
+#include "tests/support/RunLog.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "base/SystemLibraries.h"
+#include "tests/support/ScratchFiles.h"
+
+namespace testing_support {
+
+namespace {
+
+constexpr std::size_t TimestampLength = 24;
+
+}  // namespace
+
+std::wstring LogFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  SystemLibraries::SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+  return std::wstring(folder) + L"\\Rivlet";
+}
+
+bool RunLog::Has(const std::string& message) const { return IndexOf(message) >= 0; }
+
+int RunLog::IndexOf(const std::string& message) const {
+  const auto found = std::find(Messages.begin(), Messages.end(), message);
+  return found == Messages.end() ? -1 : static_cast<int>(found - Messages.begin());
+}
+
+RunLog ReadLogFile(const std::wstring& path) {
+  RunLog log;
+  log.Path = path;
+  if (!FileExists(path)) return log;
+  log.Found = true;
+  log.Bytes = ReadFileBytes(path);
+
+  std::string text = log.Bytes.rfind("\xEF\xBB\xBF", 0) == 0 ? log.Bytes.substr(3) : log.Bytes;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    log.Lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  for (const auto& line : log.Lines) log.Messages.push_back(line.size() >= TimestampLength ? line.substr(TimestampLength) : line);
+  return log;
+}
+
+RunLog ReadRunLog(DWORD processId) {
+  const std::wstring folder = LogFolder();
+  const std::wstring pattern = folder + L"\\Mendora.Launcher-*-" + std::to_wstring(processId) + L".txt";
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return {};
+  std::wstring name;
+  int count = 0;
+  do {
+    name = found.cFileName;
+    ++count;
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  RunLog log = ReadLogFile(folder + L"\\" + name);
+  log.FileCount = count;
+  return log;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// The log folder a launcher in this prefix writes to.
+std::wstring LogFolder();
+
+struct RunLog {
+  bool Found = false;
+  int FileCount = 0;        // files named for the process id; a run leaves exactly one
+  std::wstring Path;
+  std::string Bytes;        // raw file content
+  std::vector<std::string> Lines;  // without BOM and CR LF
+  std::vector<std::string> Messages;  // lines without their timestamp prefix
+
+  bool Has(const std::string& message) const;
+  // Index of the first message equal to the given one, or -1.
+  int IndexOf(const std::string& message) const;
+};
+
+// The log of the launcher process with this id.
+RunLog ReadRunLog(DWORD processId);
+RunLog ReadLogFile(const std::wstring& path);
+
+}  // namespace testing_support

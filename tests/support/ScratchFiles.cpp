@@ -1,0 +1,72 @@
+#include "tests/support/ScratchFiles.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+
+ScratchFolder::ScratchFolder(const std::wstring& tag) {
+  static unsigned counter = 0;
+  wchar_t temp[MAX_PATH];
+  const DWORD length = GetTempPathW(MAX_PATH, temp);
+  Folder = std::wstring(temp, length) + L"mendora-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++counter);
+  RemoveTree(Folder);
+  CreateFolders(Folder);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTree(Folder); }
+
+void RemoveTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+    return;
+  }
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+bool CreateFolders(const std::wstring& path) {
+  for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1)) {
+    CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  }
+  return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(file);
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace testing_support

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace testing_support {
+
+// A new, empty folder for one test under the prefix's temporary folder, with
+// no trailing backslash; removed with everything in it when the object ends.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::wstring& tag);
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder();
+
+  const std::wstring& Path() const { return Folder; }
+  std::wstring operator/(const std::wstring& name) const { return Folder + L"\\" + name; }
+
+ private:
+  std::wstring Folder;
+};
+
+void RemoveTree(const std::wstring& path);
+bool CreateFolders(const std::wstring& path);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+bool FolderExists(const std::wstring& path);
+
+}  // namespace testing_support
