@@ -11,6 +11,8 @@
 #include "launcher/ProcessState.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
+#include "product/Environment.h"
+#include "product/InstallPath.h"
 
 // Ways out of RunSteps, each marked "Exit:" below; every one of them passes
 // through RunLauncher, which closes the log last.
@@ -29,6 +31,7 @@ int RunSteps() {
   WriteLog(L"[INFO] use isWOW64: %s.", BoolText(isWow64));
 
   mw::String installPath;
+  FindInstallPath(installPath, isWow64);
 
   CreateDetachEvent();
 
@@ -48,6 +51,7 @@ int RunLauncher() {
   RestrictDllSearchOrder();
   // Load bearing: only after the search order is restricted.
   SystemLibraries::Load();
+  PrepareEnvironment();
   OpenLog();
   const int exitCode = RunSteps();
   CloseLog();

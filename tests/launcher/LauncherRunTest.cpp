@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "tests/support/ProductRegistration.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
 #include "tests/support/ScratchFiles.h"
@@ -21,12 +22,15 @@ ProgramRequest LauncherRequest() {
   return request;
 }
 
-bool SystemIs64Bit() {
-  wchar_t folder[MAX_PATH];
-  return GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
-}
+using testing_support::SystemIs64Bit;
 
-TEST(LauncherRun, WithoutProductEndsWithExitCode3AndOneErrorLine) {
+// Every run starts on a machine without the product.
+class LauncherRun : public ::testing::Test {
+ protected:
+  testing_support::CleanProductRegistration Clean;
+};
+
+TEST_F(LauncherRun, WithoutProductEndsWithExitCode3AndOneErrorLine) {
   const auto result = RunProgram(LauncherRequest());
   ASSERT_TRUE(result.Started) << result.StartError;
   EXPECT_EQ(result.ExitCode, 3u);
@@ -45,7 +49,7 @@ TEST(LauncherRun, WithoutProductEndsWithExitCode3AndOneErrorLine) {
   EXPECT_GT(notFound, wow64);
 }
 
-TEST(LauncherRun, IgnoresItsOwnArguments) {
+TEST_F(LauncherRun, IgnoresItsOwnArguments) {
   auto request = LauncherRequest();
   request.Arguments = L"/detach /diagnostic --help";
   const auto result = RunProgram(request);
@@ -53,20 +57,35 @@ TEST(LauncherRun, IgnoresItsOwnArguments) {
   EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
 }
 
-TEST(LauncherRun, CreatesAMissingLogFolder) {
+TEST_F(LauncherRun, CreatesAMissingLogFolder) {
   testing_support::RemoveTree(LogFolder());
   const auto result = RunProgram(LauncherRequest());
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_TRUE(ReadRunLog(result.ProcessId).Found);
 }
 
-TEST(LauncherRun, GoesOnWhenTheLogFolderCannotBeMade) {
+TEST_F(LauncherRun, GoesOnWhenTheLogFolderCannotBeMade) {
   testing_support::RemoveTree(LogFolder());
   ASSERT_TRUE(testing_support::WriteFileBytes(LogFolder(), "a file where the folder should be"));
   const auto result = RunProgram(LauncherRequest());
   testing_support::RemoveTree(LogFolder());
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
+}
+
+TEST_F(LauncherRun, FindsTheProductInThe64BitRegistryView) {
+  ASSERT_TRUE(testing_support::SetInstallLocation(testing_support::View64, L"C:\\Apps\\Valcrest"));
+  const auto result = RunProgram(LauncherRequest());
+  EXPECT_NE(result.ExitCode, 3u);
+  EXPECT_TRUE(ReadRunLog(result.ProcessId).Has("[INFO] installation path found: C:\\Apps\\Valcrest"));
+}
+
+TEST_F(LauncherRun, FindsTheProductThroughItsServiceWhenOnlyThe32BitViewHasIt) {
+  if (!SystemIs64Bit()) GTEST_SKIP() << "one registry view only";
+  ASSERT_TRUE(testing_support::SetInstallLocation(testing_support::View32, L"C:\\Apps\\Elsewhere"));
+  ASSERT_TRUE(testing_support::RegisterProductService(L"\"C:\\Apps\\Valcrest\\svc.exe\" -run"));
+  const auto result = RunProgram(LauncherRequest());
+  EXPECT_TRUE(ReadRunLog(result.ProcessId).Has("[INFO] installation path found: C:\\Apps\\Valcrest\\"));
 }
 
 }  // namespace
