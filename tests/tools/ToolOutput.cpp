@@ -1,0 +1,23 @@
+#include "tests/tools/ToolOutput.h"
+
+#include <string>
+
+#include "tests/tools/StandInProtocol.h"
+
+namespace stand_in {
+
+HANDLE StreamHandle(Stream stream) {
+  return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+void WriteOnce(Stream stream, std::string_view bytes) {
+  DWORD written = 0;
+  WriteFile(StreamHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void FailTool(std::string_view reason) {
+  WriteOnce(Stream::Err, "StandInTool: " + std::string(reason) + "\n");
+  ExitProcess(ToolErrorExitCode);
+}
+
+}  // namespace stand_in
