@@ -1,0 +1,78 @@
+#include "process/ChildProcess.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "base/GuardedString.h"
+#include "process/ProcThreadAttributes.h"
+
+namespace {
+
+// The system may write into the command line, and short ones get room to spare.
+constexpr std::uint32_t MinimumCommandLineCapacity = 64;
+
+DWORD WINAPI RunWatcher(void* watcher) noexcept {
+  (*static_cast<std::function<void()>*>(watcher))();
+  return 0;
+}
+
+}  // namespace
+
+DWORD CreateOutputPipe(mw::UniqueHandle& read, mw::UniqueHandle& write) {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) return GetLastError();
+  read.Reset(readEnd);
+  write.Reset(writeEnd);
+  // Only the child's end may be inherited, or the pipe never ends while a child lives.
+  if (!SetHandleInformation(read.Get(), HANDLE_FLAG_INHERIT, 0)) {
+    write.Close();
+    read.Close();
+    return 0xFFFFFFFF;
+  }
+  return 0;
+}
+
+DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDirectory, HANDLE stdinChild,
+                          HANDLE stdoutWrite, HANDLE stderrWrite, mw::UniqueHandle& process) {
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = stdinChild;
+  startup.StartupInfo.hStdOutput = stdoutWrite;
+  startup.StartupInfo.hStdError = stderrWrite;
+  PROCESS_INFORMATION created{};
+
+  // The child inherits exactly its own stream handles and nothing else the
+  // launcher holds, so no stray handle keeps its pipes or files open.
+  HANDLE inherited[3];
+  std::size_t count = 0;
+  for (HANDLE handle : {stdinChild, stdoutWrite, stderrWrite}) {
+    if (handle != nullptr) inherited[count++] = handle;
+  }
+  ProcThreadAttributes attributes(1);
+  // Starting without the list would hand the child every inheritable handle.
+  if (!attributes.Set(PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, count * sizeof(HANDLE))) return GetLastError();
+  startup.lpAttributeList = attributes.List();
+
+  const std::uint32_t length = commandLine != nullptr ? static_cast<std::uint32_t>(std::wcslen(commandLine)) : 0;
+  mw::String writableCommandLine;
+  if (!writableCommandLine.SetCapacity(std::max(length, MinimumCommandLineCapacity)) ||
+      !writableCommandLine.Assign(commandLine, length)) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+
+  const BOOL started = CreateProcessW(nullptr, writableCommandLine.GetBuffer(length), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, workingDirectory,
+                                      &startup.StartupInfo, &created);
+  const DWORD error = GetLastError();
+  if (!started) return error;
+  CloseHandle(created.hThread);
+  process.Reset(created.hProcess);
+  return 0;
+}
+
+HANDLE StartWatcherThread(std::function<void()>& watcher) {
+  return CreateThread(nullptr, 0, &RunWatcher, &watcher, 0, nullptr);
+}

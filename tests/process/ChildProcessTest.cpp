@@ -1,0 +1,212 @@
+#include "process/ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cwchar>
+#include <string>
+#include <thread>
+
+#include "tests/support/ProgramRun.h"
+
+namespace {
+
+using testing_support::BinaryFolder;
+
+std::wstring HelperPath() { return BinaryFolder() + L"ChildHelper.exe"; }
+
+std::wstring HelperCommand(const std::wstring& steps) { return L"\"" + HelperPath() + L"\" " + steps; }
+
+struct PipeText {
+  std::string Bytes;
+  DWORD EndError = 0;
+};
+
+// Reads until the pipe ends; a read still blocked after 10 s is cancelled,
+// which shows as end error 995.
+PipeText ReadToEnd(HANDLE pipe) {
+  PipeText text;
+  std::atomic<bool> done = false;
+  std::thread reader([&] {
+    char buffer[4096];
+    DWORD count = 0;
+    while (ReadFile(pipe, buffer, sizeof buffer, &count, nullptr) && count != 0) text.Bytes.append(buffer, count);
+    text.EndError = GetLastError();
+    done = true;
+  });
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  while (!done && GetTickCount64() < deadline) Sleep(10);
+  while (!done) {
+    CancelIoEx(pipe, nullptr);
+    Sleep(10);
+  }
+  reader.join();
+  return text;
+}
+
+DWORD ExitCodeWithin10s(HANDLE process) {
+  DWORD code = STILL_ACTIVE;
+  if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0) GetExitCodeProcess(process, &code);
+  return code;
+}
+
+HANDLE Duplicate(HANDLE handle) {
+  HANDLE copy = nullptr;
+  DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+  return copy;
+}
+
+TEST(ChildProcess, StartKeepsOnlyTheReadEndsAndTheOutputEndsWithTheChild) {
+  ChildProcess<void*> child;
+  ASSERT_EQ(child.Start(HelperCommand(L"out to-stdout err to-stderr exit 7").c_str(), BinaryFolder().c_str()), 0u);
+  EXPECT_FALSE(child.StdinChild);
+  EXPECT_FALSE(child.StdinParent);
+  EXPECT_FALSE(child.StdoutWrite);
+  EXPECT_FALSE(child.StderrWrite);
+  ASSERT_TRUE(child.StdoutRead);
+  ASSERT_TRUE(child.StderrRead);
+  ASSERT_TRUE(child.Process);
+
+  const PipeText out = ReadToEnd(child.StdoutRead.Get());
+  const PipeText err = ReadToEnd(child.StderrRead.Get());
+  EXPECT_EQ(out.Bytes, "to-stdout");
+  EXPECT_EQ(out.EndError, static_cast<DWORD>(ERROR_BROKEN_PIPE));
+  EXPECT_EQ(err.Bytes, "to-stderr");
+  EXPECT_EQ(err.EndError, static_cast<DWORD>(ERROR_BROKEN_PIPE));
+  EXPECT_EQ(ExitCodeWithin10s(child.Process.Get()), 7u);
+}
+
+TEST(ChildProcess, SecondStartIsRefusedAndChangesNothing) {
+  ChildProcess<void*> child;
+  ASSERT_EQ(child.Start(HelperCommand(L"sleep 300 out first").c_str(), nullptr), 0u);
+  const HANDLE process = child.Process.Get();
+  const HANDLE out = child.StdoutRead.Get();
+  const HANDLE err = child.StderrRead.Get();
+
+  EXPECT_EQ(child.Start(HelperCommand(L"out second").c_str(), nullptr), static_cast<DWORD>(ERROR_BUSY));
+  EXPECT_EQ(child.Process.Get(), process);
+  EXPECT_EQ(child.StdoutRead.Get(), out);
+  EXPECT_EQ(child.StderrRead.Get(), err);
+  EXPECT_FALSE(child.StdoutWrite);
+  EXPECT_FALSE(child.StderrWrite);
+  EXPECT_EQ(ReadToEnd(out).Bytes, "first");
+}
+
+TEST(ChildProcess, FailedStartLeavesNoHandleAndALaterStartSucceeds) {
+  const std::wstring missingProgram = L"\"" + BinaryFolder() + L"NoSuchProgram.exe\"";
+  const struct {
+    const wchar_t* Case;
+    std::wstring CommandLine;
+    const wchar_t* WorkingDirectory;
+    DWORD Error;
+  } failures[] = {
+      {L"missing working folder", HelperCommand(L"exit 0"), L"C:\\no\\such\\folder", ERROR_DIRECTORY},
+      {L"missing program", missingProgram, nullptr, ERROR_FILE_NOT_FOUND},
+  };
+  for (const auto& failure : failures) {
+    SCOPED_TRACE(testing_support::Narrow(failure.Case));
+    ChildProcess<void*> child;
+    EXPECT_EQ(child.Start(failure.CommandLine.c_str(), failure.WorkingDirectory), failure.Error);
+    for (const mw::UniqueHandle* field : {&child.StdinChild, &child.StdinParent, &child.StdoutRead,
+                                          &child.StdoutWrite, &child.StderrRead, &child.StderrWrite, &child.Process}) {
+      EXPECT_FALSE(*field);
+    }
+    ASSERT_EQ(child.Start(HelperCommand(L"exit 3").c_str(), nullptr), 0u);
+    EXPECT_EQ(ExitCodeWithin10s(child.Process.Get()), 3u);
+  }
+}
+
+TEST(ChildProcess, NullCommandLineStartsNothing) {
+  ChildProcess<void*> child;
+  EXPECT_NE(child.Start(nullptr, nullptr), 0u);
+  EXPECT_FALSE(child.Process);
+  EXPECT_FALSE(child.StdoutRead);
+}
+
+TEST(ChildProcess, LongCommandLineArrivesWhole) {
+  const std::wstring commandLine = HelperCommand(L"command-line " + std::wstring(300, L'x'));
+  ChildProcess<void*> child;
+  ASSERT_EQ(child.Start(commandLine.c_str(), nullptr), 0u);
+  EXPECT_EQ(ReadToEnd(child.StdoutRead.Get()).Bytes, testing_support::Narrow(commandLine));
+}
+
+TEST(ChildProcess, InheritableHandlesOffTheListStayWithTheParent) {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  ASSERT_TRUE(CreatePipe(&read, &write, &inheritable, 0));
+  const mw::UniqueHandle readEnd(read);
+  mw::UniqueHandle writeEnd(write);
+  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
+  wchar_t value[24];
+  std::swprintf(value, 24, L"%lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(write)));
+  const std::wstring steps = L"write-to " + std::wstring(value) + L" leaked";
+
+  // Control: a child started with plain inheritance gets the handle and writes through it.
+  testing_support::ProgramRequest control;
+  control.Program = HelperPath();
+  control.Arguments = steps;
+  EXPECT_EQ(testing_support::RunProgram(control).Stdout, "written");
+
+  ChildProcess<void*> child;
+  ASSERT_EQ(child.Start(HelperCommand(steps).c_str(), nullptr), 0u);
+  const std::string report = ReadToEnd(child.StdoutRead.Get()).Bytes;
+  ASSERT_NE(ExitCodeWithin10s(child.Process.Get()), static_cast<DWORD>(STILL_ACTIVE));
+  writeEnd.Close();
+  EXPECT_EQ(ReadToEnd(read).Bytes, "leaked") << "the child reported: " << report;
+}
+
+TEST(ChildProcess, DestroyingTheObjectLeavesTheChildRunning) {
+  mw::UniqueHandle process;
+  {
+    ChildProcess<void*> child;
+    ASSERT_EQ(child.Start(HelperCommand(L"sleep 1000 exit 5").c_str(), nullptr), 0u);
+    process.Reset(Duplicate(child.Process.Get()));
+  }
+  EXPECT_EQ(WaitForSingleObject(process.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(ExitCodeWithin10s(process.Get()), 5u);
+}
+
+struct RecordingListener : ExitListener<int> {
+  void OnExit(int context, DWORD exitCode) override {
+    Context = context;
+    ExitCode = exitCode;
+    ++Calls;
+    SetEvent(Heard.Get());
+  }
+  std::atomic<int> Calls = 0;
+  int Context = 0;
+  DWORD ExitCode = 0;
+  mw::UniqueHandle Heard{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+
+TEST(ChildProcess, ListenerHearsOnceWithTheFullExitCode) {
+  RecordingListener listener;
+  {
+    ChildProcess<int> child;
+    child.Listener = &listener;
+    child.Context = 17;
+    ASSERT_EQ(child.Start(HelperCommand(L"exit 0xE0000001").c_str(), nullptr), 0u);
+    ASSERT_EQ(WaitForSingleObject(listener.Heard.Get(), 10000), WAIT_OBJECT_0);
+  }
+  EXPECT_EQ(listener.Calls, 1);
+  EXPECT_EQ(listener.Context, 17);
+  EXPECT_EQ(listener.ExitCode, 0xE0000001u);
+}
+
+TEST(ChildProcess, ListenerHearsNothingWhenTheObjectGoesFirst) {
+  RecordingListener listener;
+  mw::UniqueHandle process;
+  {
+    ChildProcess<int> child;
+    child.Listener = &listener;
+    ASSERT_EQ(child.Start(HelperCommand(L"sleep 500 exit 3").c_str(), nullptr), 0u);
+    process.Reset(Duplicate(child.Process.Get()));
+  }
+  EXPECT_EQ(ExitCodeWithin10s(process.Get()), 3u);
+  EXPECT_EQ(WaitForSingleObject(listener.Heard.Get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(listener.Calls, 0);
+}
+
+}  // namespace
