@@ -8,6 +8,7 @@
 #include "base/SystemLibraries.h"
 #include "launcher/ConsoleLine.h"
 #include "launcher/ConsoleSetup.h"
+#include "launcher/LaunchOptions.h"
 #include "launcher/ProcessState.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
@@ -29,6 +30,8 @@ int RunSteps() {
   WriteLog(L"[INFO] use isWOW64: %s.", BoolText(isWow64));
 
   mw::String installPath;
+
+  const OptionSet options = ReadLaunchOptions();
 
   CreateDetachEvent();
 
