@@ -8,6 +8,7 @@
 #include "base/SystemLibraries.h"
 #include "launcher/ConsoleLine.h"
 #include "launcher/ConsoleSetup.h"
+#include "launcher/LaunchOptions.h"
 #include "launcher/ProcessState.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
@@ -32,6 +33,8 @@ int RunSteps() {
 
   mw::String installPath;
   FindInstallPath(installPath, isWow64);
+
+  const OptionSet options = ReadLaunchOptions();
 
   CreateDetachEvent();
 
