@@ -1,0 +1,5 @@
+#include "process/PumpControl.h"
+
+mw::UniqueHandle DetachEvent;
+bool WriteToolOutput = false;
+bool DetachRequested = false;
