@@ -1,5 +1,7 @@
 #pragma once
 
+#include "launcher/RunLimits.h"
+
 // The launcher's whole run, in its fixed order of steps; returns the process
 // exit code.
-int RunLauncher();
+int RunLauncher(const RunLimits& limits);

@@ -123,6 +123,7 @@ ProgramResult RunProgram(const ProgramRequest& request) {
   // then cancel what they wait for.
   const ULONGLONG deadline = GetTickCount64() + 10000;
   while (!(outDone && errDone) && GetTickCount64() < deadline) Sleep(10);
+  result.PipesOutlivedProgram = !(outDone && errDone);
   // A cancel only reaches a read already pending, so repeat it until both ended.
   while (!(outDone && errDone)) {
     CancelIoEx(out.Read.Get(), nullptr);

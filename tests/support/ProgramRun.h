@@ -23,6 +23,7 @@ struct ProgramResult {
   bool TimedOut = false;  // the program was terminated after TimeoutMs
   DWORD ExitCode = 0;     // all 32 bits, as GetExitCodeProcess reports them
   DWORD ProcessId = 0;
+  bool PipesOutlivedProgram = false;  // something it started still held its output pipes
   std::string Stdout;     // raw bytes
   std::string Stderr;
 };

@@ -23,6 +23,11 @@ std::wstring LogFolder() {
 
 bool RunLog::Has(const std::string& message) const { return IndexOf(message) >= 0; }
 
+bool RunLog::HasPrefix(const std::string& prefix) const {
+  return std::any_of(Messages.begin(), Messages.end(),
+                     [&](const std::string& message) { return message.rfind(prefix, 0) == 0; });
+}
+
 int RunLog::IndexOf(const std::string& message) const {
   const auto found = std::find(Messages.begin(), Messages.end(), message);
   return found == Messages.end() ? -1 : static_cast<int>(found - Messages.begin());

@@ -19,6 +19,7 @@ struct RunLog {
   std::vector<std::string> Messages;  // lines without their timestamp prefix
 
   bool Has(const std::string& message) const;
+  bool HasPrefix(const std::string& prefix) const;
   // Index of the first message equal to the given one, or -1.
   int IndexOf(const std::string& message) const;
 };

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "base/GuardedString.h"
+#include "base/PathString.h"
+#include "launcher/OptionSet.h"
+
+struct ToolInvocation {
+  mw::PathString ToolPath;
+  mw::PathString LauncherFolder;  // after preparation: without trailing backslashes
+  mw::PathString WorkingFolder;
+  mw::PathString PackageFolder;
+  mw::PathString OldPackagePath;
+  mw::String CommandLine;
+};
+
+enum class ToolPreparation { ToolMissing, PackageMissing, Ready };
+
+// Finds the patching tool under the installation folder, decides from its
+// file version whether its output is echoed, whether detach is honoured and
+// which package it gets, and composes its command line. Sets WriteToolOutput
+// and DetachRequested. A missing tool or package has been logged and told on
+// the console when this returns.
+ToolPreparation PrepareToolInvocation(const mw::String& installPath, const OptionSet& options,
+                                      ToolInvocation& invocation);
+
+// The running executable's folder with one trailing backslash; empty when the
+// module name cannot be read.
+void GetLauncherFolder(mw::PathString& folder);
+
+// The quoted tool path and package, plus the script folder for old packages.
+// Strips the launcher folder's trailing backslashes in place, so that it can
+// be quoted and serve as the working folder.
+mw::String ComposeToolCommandLine(const mw::String& toolPath, const mw::String& packagePath, bool useOldPackage,
+                                  mw::PathString& launcherFolder);

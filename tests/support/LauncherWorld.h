@@ -1,0 +1,53 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "tests/support/ProgramRun.h"
+#include "tests/support/RunLog.h"
+#include "tests/support/StandInTool.h"
+
+namespace testing_support {
+
+struct LauncherOutcome {
+  ProgramResult Result;
+  RunLog Log;
+  std::optional<StandInRecord> Tool;  // what the tool received, when it was started
+};
+
+// A machine with Valcrest installed in one folder and a patch package (a copy
+// of the launcher and, when added, its package files) in another. Removes
+// the product registration and both folders when created and when destroyed.
+class LauncherWorld {
+ public:
+  LauncherWorld(std::wstring installFolder, std::wstring packageFolder,
+                const wchar_t* launcherBuild = L"Mendora.Launcher.exe");
+  LauncherWorld(const LauncherWorld&) = delete;
+  LauncherWorld& operator=(const LauncherWorld&) = delete;
+  ~LauncherWorld();
+
+  const std::wstring& InstallFolder() const { return Install; }
+  const std::wstring& PackageFolder() const { return Package; }
+  std::wstring ToolPath() const { return Install + L"\\installer\\rivlet.exe"; }
+  // A drive root ("C:\\") as the package folder keeps its backslash.
+  std::wstring PackagePath(const std::wstring& name) const {
+    return Package + (Package.back() == L'\\' ? L"" : L"\\") + name;
+  }
+  std::wstring LauncherPath() const { return PackagePath(L"Mendora.Launcher.exe"); }
+
+  bool InstallTool(const std::optional<FileVersion>& version, const std::string& script = "");
+  bool AddPackageFile(const std::wstring& name);
+
+  // Runs the launcher copy with SFXCMD set (or unset), from the test's folder.
+  LauncherOutcome Run(const std::optional<std::wstring>& sfxcmd, DWORD timeoutMs = 120000) const;
+
+ private:
+  void RemoveEverything() const;
+
+  std::wstring Install;
+  std::wstring Package;
+};
+
+}  // namespace testing_support
