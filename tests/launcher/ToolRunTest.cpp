@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "tests/support/LauncherWorld.h"
+#include "tests/support/ProcessList.h"
+#include "tests/support/ScratchFiles.h"
+
+namespace {
+
+using testing_support::FileVersion;
+using testing_support::LauncherOutcome;
+using testing_support::LauncherWorld;
+using testing_support::Narrow;
+using testing_support::ScratchFolder;
+
+constexpr FileVersion CurrentTool{7, 9, 12, 40};
+const std::string Started = "Patch execution started.\r\n";
+const std::string Succeeded = "Patch execution finished successfully.\r\n";
+
+// The launcher's console is a text-mode stream: every LF goes out as CR LF.
+std::string AsConsoleText(const std::string& text) {
+  std::string converted;
+  for (char c : text) {
+    if (c == '\n') converted += '\r';
+    converted += c;
+  }
+  return converted;
+}
+
+bool ToolStillRuns() { return !testing_support::FindProcesses(L"rivlet.exe").empty(); }
+
+class ToolRun : public ::testing::Test {
+ protected:
+  explicit ToolRun(const wchar_t* launcherBuild = L"Mendora.Launcher.exe")
+      : World(Scratch / L"Valcrest", Scratch / L"pkg", launcherBuild) {
+    World.AddPackageFile(L"patch.rvx");
+  }
+
+  LauncherOutcome RunTool(const std::string& script, const std::optional<std::wstring>& sfxcmd = L"",
+                          const FileVersion& version = CurrentTool) {
+    EXPECT_TRUE(World.InstallTool(version, script));
+    return World.Run(sfxcmd, 60000);
+  }
+
+  ScratchFolder Scratch{L"toolrun"};
+  LauncherWorld World;
+};
+
+TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
+  const auto outcome = RunTool("out first line\\n\nerr a warning\\n\nout last line\\n\nexit 0\n");
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_EQ(outcome.Result.Stdout, Started + "first line\r\nlast line\r\n" + Succeeded);
+  EXPECT_EQ(outcome.Result.Stderr, "a warning\r\n");
+
+  const auto& log = outcome.Log;
+  const int stdoutJoin = log.IndexOf("[INFO] join stdout.");
+  EXPECT_GE(stdoutJoin, 0);
+  EXPECT_EQ(log.IndexOf("[INFO] join stderr."), stdoutJoin + 1);
+  EXPECT_EQ(log.IndexOf("[INFO] END joins."), stdoutJoin + 2);
+  EXPECT_EQ(log.IndexOf("[INFO] rivlet.exe returned with ERROR_SUCCESS."), stdoutJoin + 3);
+  EXPECT_FALSE(log.HasPrefix("[INFO] CancelIoEx"));
+}
+
+TEST_F(ToolRun, FailureCodesArePrintedSignedAndReturnedInFull) {
+  auto outcome = RunTool("exit 3\n");
+  EXPECT_EQ(outcome.Result.ExitCode, 3u);
+  EXPECT_EQ(outcome.Result.Stdout, Started);
+  EXPECT_EQ(outcome.Result.Stderr, "Patch execution finished with error code: 3.\r\n");
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.ToolPath()) + " returned 3"));
+
+  outcome = RunTool("exit 0xC0000005\n");
+  EXPECT_EQ(outcome.Result.ExitCode, 0xC0000005u);
+  EXPECT_EQ(outcome.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.ToolPath()) + " returned -1073741819"));
+}
+
+TEST_F(ToolRun, OldToolsAreDrainedButNotEchoed) {
+  const auto outcome = RunTool("out hidden\\n\nerr hidden too\\n\nflood 200000\nexit 0\n", L"", {7, 9, 5, 318});
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_EQ(outcome.Result.Stdout, Started + Succeeded);
+  EXPECT_EQ(outcome.Result.Stderr, "");
+}
+
+TEST_F(ToolRun, DetachEndsTheRunWhileTheToolGoesOn) {
+  const auto outcome =
+      RunTool("out step 1\\n\nout step 2\\n\nout step 3\\n\nout Patch validation finished\\n\nsleep 60000\n", L"/detach");
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_FALSE(outcome.Result.TimedOut);
+  EXPECT_EQ(outcome.Result.Stdout, Started + "step 1\r\nstep 2\r\nstep 3\r\nPatch validation finished\r\n");
+  EXPECT_EQ(outcome.Result.Stderr, "");
+  EXPECT_TRUE(ToolStillRuns());
+  // Only the launcher held the test's pipes: the tool inherited none of its handles.
+  EXPECT_FALSE(outcome.Result.PipesOutlivedProgram);
+
+  const auto& log = outcome.Log;
+  const int found = log.IndexOf("[INFO] Message for detach found - event will be signaled.");
+  const int cancelStdout = log.IndexOf("[INFO] join stdout.") - 2;
+  ASSERT_GE(found, 0);
+  EXPECT_GT(cancelStdout, found);
+  EXPECT_EQ(log.Messages[cancelStdout].rfind("[INFO] CancelIoEx on stdout returned ", 0), 0u);
+  EXPECT_EQ(log.Messages[cancelStdout + 1].rfind("[INFO] CancelIoEx on stderr returned ", 0), 0u);
+  EXPECT_EQ(log.IndexOf("[INFO] join stderr."), cancelStdout + 3);
+  EXPECT_EQ(log.IndexOf("[INFO] END joins."), cancelStdout + 4);
+  EXPECT_EQ(log.IndexOf("[INFO] Detach was signaled."), cancelStdout + 5);
+}
+
+TEST_F(ToolRun, AMarkerSplitAcrossTwoWritesIsFound) {
+  const auto outcome = RunTool("out Patch valid\nsleep 200\nout ation finished\nsleep 60000\n", L"/detach");
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_TRUE(outcome.Log.Has("[INFO] Detach was signaled."));
+}
+
+TEST_F(ToolRun, OnlyTheExactMarkerOnStandardOutputDetaches) {
+  for (const char* script : {"err Patch validation finished\\n\nsleep 1000\nexit 0\n",
+                             "out patch Validation Finished\\n\nsleep 1000\nexit 0\n"}) {
+    const auto outcome = RunTool(script, L"/detach");
+    EXPECT_EQ(outcome.Result.ExitCode, 0u) << script;
+    EXPECT_FALSE(outcome.Log.Has("[INFO] Detach was signaled.")) << script;
+    EXPECT_TRUE(outcome.Log.Has("[INFO] rivlet.exe returned with ERROR_SUCCESS.")) << script;
+  }
+}
+
+TEST_F(ToolRun, TooOldForDetachWaitsForTheToolsEnd) {
+  const auto outcome = RunTool("out Patch validation finished\\n\nsleep 1000\nexit 7\n", L"/detach", {7, 9, 10, 0});
+  EXPECT_EQ(outcome.Result.ExitCode, 7u);
+  EXPECT_EQ(outcome.Result.Stderr,
+            "Warning: Detach is not supported by the currently installed version.\r\n"
+            "Patch execution finished with error code: 7.\r\n");
+  EXPECT_FALSE(outcome.Log.HasPrefix("[INFO] Message for detach found"));
+}
+
+TEST_F(ToolRun, NonAsciiInvalidAndZeroBytesAreEchoedAsCharacters) {
+  const auto outcome = RunTool("out caf\\xC3\\xA9 \\x00 \\xE4\\xB8\nout \\xAD \\xE9 end\nexit 0\n");
+  const char e9 = static_cast<char>(0xE9);
+  wchar_t ansiE9 = 0;
+  MultiByteToWideChar(CP_ACP, 0, &e9, 1, &ansiE9, 1);
+  const std::string expected = std::string("caf\xC3\xA9 \0 \xE4\xB8\xAD ", 12) + Narrow(std::wstring(1, ansiE9)) + " end";
+  EXPECT_EQ(outcome.Result.Stdout, Started + expected + Succeeded);
+}
+
+TEST_F(ToolRun, MegabytesOnBothStreamsArriveComplete) {
+  constexpr std::size_t Bytes = 3 * 1024 * 1024 + 7;
+  const auto outcome = RunTool("flood " + std::to_string(Bytes) + "\nexit 0\n");
+  auto numberedLines = [](const std::string& name) {
+    std::string text;
+    for (int line = 1; text.size() < Bytes; ++line) text += name + " " + std::to_string(line) + "\n";
+    text.resize(Bytes);
+    return AsConsoleText(text);
+  };
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_TRUE(outcome.Result.Stdout == Started + numberedLines("stdout") + Succeeded);
+  EXPECT_TRUE(outcome.Result.Stderr == numberedLines("stderr"));
+}
+
+TEST_F(ToolRun, OutputWithoutAFinalNewlineIsKept) {
+  const auto outcome = RunTool("out no newline at the end\nexit 0\n");
+  EXPECT_EQ(outcome.Result.Stdout, Started + "no newline at the end" + Succeeded);
+}
+
+class ShortLimitsToolRun : public ToolRun {
+ protected:
+  ShortLimitsToolRun() : ToolRun(L"Mendora.Launcher.ShortLimits.exe") {}
+};
+
+TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning) {
+  const auto outcome = RunTool("out working\\n\nsleep 30000\nexit 0\n");
+  EXPECT_EQ(outcome.Result.ExitCode, 1460u);
+  EXPECT_EQ(outcome.Result.Stdout, Started + "working\r\n");
+  EXPECT_EQ(outcome.Result.Stderr, "Failed to monitor patch execution. Error code: 258.\r\n");
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] Timeout reached."));
+  EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
+  EXPECT_TRUE(ToolStillRuns());
+}
+
+TEST_F(ShortLimitsToolRun, AGrandchildHoldingThePipesDelaysTheEndOnlyByTheJoins) {
+  ASSERT_TRUE(testing_support::WriteFileBytes(Scratch / L"grandchild.script", "sleep 30000\n"));
+  const auto outcome =
+      RunTool("out tool done\\n\ngrandchild " + Narrow(Scratch / L"grandchild.script") + "\nexit 0\n");
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_FALSE(outcome.Result.TimedOut);
+  EXPECT_EQ(outcome.Result.Stdout, Started + "tool done\r\n" + Succeeded);
+  EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
+  EXPECT_TRUE(ToolStillRuns()) << "the grandchild should outlive the launcher";
+}
+
+}  // namespace
