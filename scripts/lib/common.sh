@@ -34,14 +34,22 @@ ensure_build_tools() {
     wine wine32:i386 wine64
 }
 
+# configure_and_build [build folder] [toolchain file]: the shipped 32-bit
+# build in build/ unless told otherwise.
 configure_and_build() {
+  local build=${1:-$MENDORA_BUILD} toolchain=${2:-$MENDORA_ROOT/cmake/mingw-i686.cmake}
   ensure_build_tools
-  if [ ! -f "$MENDORA_BUILD/CMakeCache.txt" ]; then
-    cmake -S "$MENDORA_ROOT" -B "$MENDORA_BUILD" \
-      -DCMAKE_TOOLCHAIN_FILE="$MENDORA_ROOT/cmake/mingw-i686.cmake" \
+  if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$MENDORA_ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
       -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
-  cmake --build "$MENDORA_BUILD" -j "$(nproc)"
+  cmake --build "$build" -j "$(nproc)"
+}
+
+# The 64-bit build of the libraries and tests, in build/x64.
+configure_and_build_x64() {
+  ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  configure_and_build "$MENDORA_BUILD/x64" "$MENDORA_ROOT/cmake/mingw-x86_64.cmake"
 }
 
 # A prefix reporting Windows 10, made once and reused. $2 is win64 or win32.

@@ -43,7 +43,7 @@ TEST_F(LauncherRun, WithoutProductEndsWithExitCode3AndOneErrorLine) {
   EXPECT_EQ(log.Bytes.rfind("\xEF\xBB\xBF", 0), 0u);
   const std::regex linePattern(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[(INFO|WARNING|ERROR)\] .*)");
   for (const auto& line : log.Lines) EXPECT_TRUE(std::regex_match(line, linePattern)) << line;
-  const int wow64 = log.IndexOf(SystemIs64Bit() ? "[INFO] use isWOW64: true." : "[INFO] use isWOW64: false.");
+  const int wow64 = log.IndexOf(testing_support::ProcessIsWow64() ? "[INFO] use isWOW64: true." : "[INFO] use isWOW64: false.");
   const int notFound = log.IndexOf("[ERROR] installation path not found!");
   EXPECT_GE(wow64, 0);
   EXPECT_GT(notFound, wow64);

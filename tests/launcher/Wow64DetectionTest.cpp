@@ -3,15 +3,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "tests/support/ProductRegistration.h"
+
 namespace {
 
-// A 32-bit process is under WOW64 exactly when the system has a WOW64 folder.
-bool SystemIs64Bit() {
-  wchar_t folder[MAX_PATH];
-  return sizeof(void*) == 4 && GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
-}
-
-TEST(Wow64Detection, AgreesWithTheSystemShape) { EXPECT_EQ(DetectWow64(), SystemIs64Bit()); }
+TEST(Wow64Detection, AgreesWithTheSystemShape) { EXPECT_EQ(DetectWow64(), testing_support::ProcessIsWow64()); }
 
 TEST(Wow64Detection, PrefixReportsWindows10ToManifestedPrograms) {
   OSVERSIONINFOEXW info{};

@@ -73,7 +73,7 @@ TEST_F(InstallPathTest, AMalformedValueFallsThroughToTheService) {
 }
 
 TEST_F(InstallPathTest, Wow64FlagReadsThe64BitView) {
-  if (!testing_support::SystemIs64Bit()) GTEST_SKIP() << "one registry view only";
+  if (!testing_support::ProcessIsWow64()) GTEST_SKIP() << "the process's own view is the 64-bit one";
   ASSERT_TRUE(SetInstallLocation(View64, L"C:\\Apps\\Sixty-four"));
   EXPECT_EQ(Find(true), L"C:\\Apps\\Sixty-four");
   EXPECT_EQ(Find(false), L"");

@@ -54,4 +54,6 @@ bool SystemIs64Bit() {
   return GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
 }
 
+bool ProcessIsWow64() { return sizeof(void*) == 4 && SystemIs64Bit(); }
+
 }  // namespace testing_support

@@ -22,6 +22,8 @@ bool SetInstallLocation(REGSAM view, const std::wstring& text, DWORD type = REG_
 bool RegisterProductService(const std::wstring& binaryPath);
 
 bool SystemIs64Bit();
+// A 32-bit process on 64-bit Windows: its own registry view is the 32-bit one.
+bool ProcessIsWow64();
 
 // Removes the product registration when created and when destroyed.
 class CleanProductRegistration {
