@@ -26,6 +26,21 @@ std::wstring SecondsSince1970Text() {
   return std::to_wstring(ticks / 10000000);
 }
 
+// A line break inside a message (an option text can hold one) would start a
+// line without a timestamp, or forge one: it is written as \r or \n instead.
+void AppendOnOneLine(mw::String& line, const mw::String& message) {
+  const wchar_t* text = message.GetText();
+  const std::uint32_t length = message.GetLength();
+  std::uint32_t runStart = 0;
+  for (std::uint32_t i = 0; i < length; ++i) {
+    if (text[i] != L'\r' && text[i] != L'\n') continue;
+    line.Append(text + runStart, i - runStart);
+    line.Append(text[i] == L'\r' ? L"\\r" : L"\\n", 2);
+    runStart = i + 1;
+  }
+  line.Append(text + runStart, length - runStart);
+}
+
 }  // namespace
 
 void OpenLog() {
@@ -68,7 +83,7 @@ void WriteLog(const wchar_t* format, ...) {
   va_end(arguments);
 
   mw::String line(timestamp.Text);
-  line.Append(message.GetText(), message.GetLength());
+  AppendOnOneLine(line, message);
   line.Append(L"\n", 1);
 
   const std::lock_guard lock(LogLock);

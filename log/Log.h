@@ -16,7 +16,8 @@ void CloseLog();
 
 // Writes one line: the timestamp prefix, then the message formatted with the
 // C runtime's wide printf conventions ("%s" a wide string, "%d" a 32-bit
-// integer), then end of line. Safe from any thread; does nothing without a log.
+// integer), then end of line; line breaks inside the message are written as
+// \r and \n. Safe from any thread; does nothing without a log.
 void WriteLog(const wchar_t* format, ...);
 
 // "YYYY-MM-DD HH:MM:SS.mmm " and its terminator.

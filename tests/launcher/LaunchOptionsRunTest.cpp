@@ -37,7 +37,7 @@ LauncherRun RunWithSfxcmd(std::optional<std::wstring> sfxcmd, const std::wstring
   EXPECT_TRUE(run.Result.Started) << run.Result.StartError;
   EXPECT_EQ(run.Result.ExitCode, 3u);
   EXPECT_EQ(run.Result.Stderr, "Product installation path not found.\r\n");
-  run.Log = ReadRunLog(run.Result.ProcessId);
+  run.Log = ReadRunLog(run.Result);
   EXPECT_TRUE(run.Log.Found);
   return run;
 }

@@ -37,7 +37,7 @@ TEST_F(LauncherRun, WithoutProductEndsWithExitCode3AndOneErrorLine) {
   EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
   EXPECT_EQ(result.Stdout, "");
 
-  const auto log = ReadRunLog(result.ProcessId);
+  const auto log = ReadRunLog(result);
   ASSERT_TRUE(log.Found);
   EXPECT_EQ(log.FileCount, 1);
   EXPECT_EQ(log.Bytes.rfind("\xEF\xBB\xBF", 0), 0u);
@@ -61,7 +61,7 @@ TEST_F(LauncherRun, CreatesAMissingLogFolder) {
   testing_support::RemoveTree(LogFolder());
   const auto result = RunProgram(LauncherRequest());
   EXPECT_EQ(result.ExitCode, 3u);
-  EXPECT_TRUE(ReadRunLog(result.ProcessId).Found);
+  EXPECT_TRUE(ReadRunLog(result).Found);
 }
 
 TEST_F(LauncherRun, GoesOnWhenTheLogFolderCannotBeMade) {
@@ -77,7 +77,7 @@ TEST_F(LauncherRun, FindsTheProductInThe64BitRegistryView) {
   ASSERT_TRUE(testing_support::SetInstallLocation(testing_support::View64, L"C:\\Apps\\Valcrest"));
   const auto result = RunProgram(LauncherRequest());
   EXPECT_NE(result.ExitCode, 3u);
-  EXPECT_TRUE(ReadRunLog(result.ProcessId).Has("[INFO] installation path found: C:\\Apps\\Valcrest"));
+  EXPECT_TRUE(ReadRunLog(result).Has("[INFO] installation path found: C:\\Apps\\Valcrest"));
 }
 
 TEST_F(LauncherRun, FindsTheProductThroughItsServiceWhenOnlyThe32BitViewHasIt) {
@@ -85,7 +85,7 @@ TEST_F(LauncherRun, FindsTheProductThroughItsServiceWhenOnlyThe32BitViewHasIt) {
   ASSERT_TRUE(testing_support::SetInstallLocation(testing_support::View32, L"C:\\Apps\\Elsewhere"));
   ASSERT_TRUE(testing_support::RegisterProductService(L"\"C:\\Apps\\Valcrest\\svc.exe\" -run"));
   const auto result = RunProgram(LauncherRequest());
-  EXPECT_TRUE(ReadRunLog(result.ProcessId).Has("[INFO] installation path found: C:\\Apps\\Valcrest\\"));
+  EXPECT_TRUE(ReadRunLog(result).Has("[INFO] installation path found: C:\\Apps\\Valcrest\\"));
 }
 
 }  // namespace

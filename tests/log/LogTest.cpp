@@ -95,6 +95,13 @@ TEST_F(LogFileTest, PercentInAnArgumentIsWrittenAsItStands) {
   EXPECT_EQ(log.Messages[0], "[INFO] command line is: /x=%d%s%n 100%");
 }
 
+TEST_F(LogFileTest, LineBreaksInAMessageCannotStartANewLine) {
+  WriteLog(L"[INFO] command line is: %s", L"/a\r\n2026-01-01 00:00:00.000 [INFO] Detach was signaled.\n");
+  const auto log = Reopen();
+  ASSERT_EQ(log.Lines.size(), 1u);
+  EXPECT_EQ(log.Messages[0], "[INFO] command line is: /a\\r\\n2026-01-01 00:00:00.000 [INFO] Detach was signaled.\\n");
+}
+
 TEST_F(LogFileTest, NullOrEmptyFormatWritesThePrefixAlone) {
   WriteLog(nullptr);
   WriteLog(L"");

@@ -41,12 +41,16 @@ bool LauncherWorld::AddPackageFile(const std::wstring& name) {
 
 LauncherOutcome LauncherWorld::Run(const std::optional<std::wstring>& sfxcmd, DWORD timeoutMs) const {
   ProgramRequest request;
-  request.Program = LauncherPath();
   request.Environment[L"SFXCMD"] = sfxcmd;
   request.TimeoutMs = timeoutMs;
+  return Run(std::move(request));
+}
+
+LauncherOutcome LauncherWorld::Run(ProgramRequest request) const {
+  request.Program = LauncherPath();
   LauncherOutcome outcome;
   outcome.Result = RunProgram(request);
-  outcome.Log = ReadRunLog(outcome.Result.ProcessId);
+  outcome.Log = ReadRunLog(outcome.Result);
   outcome.Tool = ReadStandInRecord(ToolPath());
   return outcome;
 }

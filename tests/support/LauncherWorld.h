@@ -42,6 +42,8 @@ class LauncherWorld {
 
   // Runs the launcher copy with SFXCMD set (or unset), from the test's folder.
   LauncherOutcome Run(const std::optional<std::wstring>& sfxcmd, DWORD timeoutMs = 120000) const;
+  // The same with a request of the test's own; its program is the launcher copy.
+  LauncherOutcome Run(ProgramRequest request) const;
 
  private:
   void RemoveEverything() const;

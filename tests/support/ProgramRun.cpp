@@ -1,6 +1,7 @@
 #include "tests/support/ProgramRun.h"
 
 #include <atomic>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -92,14 +93,19 @@ ProgramResult RunProgram(const ProgramRequest& request) {
   std::wstring environment = BuildEnvironmentBlock(request.Environment);
 
   PROCESS_INFORMATION process{};
+  result.StartSeconds = static_cast<long long>(std::time(nullptr));
   if (!CreateProcessW(request.Program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      CREATE_UNICODE_ENVIRONMENT | (request.BeforeResume ? CREATE_SUSPENDED : 0), environment.data(),
                       request.WorkingFolder.empty() ? nullptr : request.WorkingFolder.c_str(), &startup,
                       &process)) {
     result.StartError = GetLastError();
     return result;
   }
   mw::UniqueHandle processHandle(process.hProcess);
+  if (request.BeforeResume) {
+    request.BeforeResume(process.dwProcessId);
+    ResumeThread(process.hThread);
+  }
   CloseHandle(process.hThread);
   result.Started = true;
   result.ProcessId = process.dwProcessId;
@@ -118,6 +124,7 @@ ProgramResult RunProgram(const ProgramRequest& request) {
     WaitForSingleObject(processHandle.Get(), 10000);
   }
   GetExitCodeProcess(processHandle.Get(), &result.ExitCode);
+  result.EndSeconds = static_cast<long long>(std::time(nullptr));
 
   // A grandchild may still hold the write ends: give the readers a moment,
   // then cancel what they wait for.

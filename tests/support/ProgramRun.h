@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,6 +16,8 @@ struct ProgramRequest {
   // Changes to the test's environment: a value sets the variable, nullopt removes it.
   std::map<std::wstring, std::optional<std::wstring>> Environment;
   DWORD TimeoutMs = 120000;
+  // Called with the process id before the program's first instruction runs.
+  std::function<void(DWORD processId)> BeforeResume;
 };
 
 struct ProgramResult {
@@ -23,6 +26,8 @@ struct ProgramResult {
   bool TimedOut = false;  // the program was terminated after TimeoutMs
   DWORD ExitCode = 0;     // all 32 bits, as GetExitCodeProcess reports them
   DWORD ProcessId = 0;
+  long long StartSeconds = 0;  // the clock, in seconds since 1970, before the start
+  long long EndSeconds = 0;    // and after the end
   bool PipesOutlivedProgram = false;  // something it started still held its output pipes
   std::string Stdout;     // raw bytes
   std::string Stderr;

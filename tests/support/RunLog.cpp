@@ -52,21 +52,18 @@ RunLog ReadLogFile(const std::wstring& path) {
   return log;
 }
 
-RunLog ReadRunLog(DWORD processId) {
+RunLog ReadRunLog(const ProgramResult& run) {
   const std::wstring folder = LogFolder();
-  const std::wstring pattern = folder + L"\\Mendora.Launcher-*-" + std::to_wstring(processId) + L".txt";
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return {};
-  std::wstring name;
-  int count = 0;
-  do {
-    name = found.cFileName;
-    ++count;
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  RunLog log = ReadLogFile(folder + L"\\" + name);
-  log.FileCount = count;
+  RunLog log;
+  for (long long second = run.StartSeconds - 1; second <= run.EndSeconds + 1; ++second) {
+    const std::wstring path = folder + L"\\Mendora.Launcher-" + std::to_wstring(second) + L"-" +
+                              std::to_wstring(run.ProcessId) + L".txt";
+    if (!FileExists(path)) continue;
+    const int count = log.FileCount + 1;
+    log = ReadLogFile(path);
+    log.FileCount = count;
+    DeleteFileW(path.c_str());
+  }
   return log;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/ProgramRun.h"
+
 namespace testing_support {
 
 // The log folder a launcher in this prefix writes to.
@@ -12,7 +14,7 @@ std::wstring LogFolder();
 
 struct RunLog {
   bool Found = false;
-  int FileCount = 0;        // files named for the process id; a run leaves exactly one
+  int FileCount = 0;        // files named for the run's process id and time; a run leaves exactly one
   std::wstring Path;
   std::string Bytes;        // raw file content
   std::vector<std::string> Lines;  // without BOM and CR LF
@@ -24,8 +26,11 @@ struct RunLog {
   int IndexOf(const std::string& message) const;
 };
 
-// The log of the launcher process with this id.
-RunLog ReadRunLog(DWORD processId);
+// The log of this launcher run: named for its process id and for a second
+// within its run time (process ids are reused, so the id alone is not
+// enough). The file is removed once read: Wine hands out a freed process id
+// again at once, and a later run in the same second would append to it.
+RunLog ReadRunLog(const ProgramResult& run);
 RunLog ReadLogFile(const std::wstring& path);
 
 }  // namespace testing_support
