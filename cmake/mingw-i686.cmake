@@ -1,15 +1,4 @@
-# Cross toolchain for the shipped 32-bit launcher: mingw-w64 with the posix
-# thread model, which std::thread and std::mutex need.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-
+# The shipped 32-bit launcher.
 set(MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

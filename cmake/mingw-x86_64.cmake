@@ -1,15 +1,5 @@
 # 64-bit build of the libraries and tests, to keep the code free of 32-bit
 # pointer assumptions. The shipped launcher is the 32-bit build.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
-
 set(MINGW_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${MINGW_TRIPLET}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR AMD64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
