@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,5 +28,12 @@ struct RunLog {
 // The log of the launcher process with this id.
 RunLog ReadRunLog(DWORD processId);
 RunLog ReadLogFile(const std::wstring& path);
+
+// Names of the files in the log folder, to find the log of a launcher that
+// something else started.
+std::set<std::wstring> LogFileNames();
+// The one log file that is not among `before`; not found when there is none
+// or more than one (FileCount says how many).
+RunLog ReadLogAddedSince(const std::set<std::wstring>& before);
 
 }  // namespace testing_support
