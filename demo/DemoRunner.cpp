@@ -3,8 +3,9 @@
 // to a report file, because a Linux caller of Wine sees only the low 8 bits
 // of an exit code and cannot wait for a Windows process it did not start:
 //
-//   DemoRunner <report file> <program> [<exe name to wait for>]
+//   DemoRunner <report file> <exe name to wait for> <program> [<argument text>]
 //
+// The argument text follows the quoted program on its command line as given.
 // The report's first line is the program's exit code in decimal, all 32 bits.
 // Each further line tells of a process with the given exe name (the patching
 // tool) that was still running when the program ended, and how it ended: it
@@ -39,7 +40,8 @@ std::string Narrow(const std::wstring& text) {
 }
 
 // 0 and the process, or the error of CreateProcessW.
-DWORD StartWithOwnHandles(const std::wstring& program, mw::UniqueHandle& process) {
+DWORD StartWithOwnHandles(const std::wstring& program, const std::wstring& argumentText,
+                          mw::UniqueHandle& process) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -47,6 +49,7 @@ DWORD StartWithOwnHandles(const std::wstring& program, mw::UniqueHandle& process
   startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   std::wstring commandLine = L"\"" + program + L"\"";
+  if (!argumentText.empty()) commandLine += L" " + argumentText;
   PROCESS_INFORMATION started{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                       &started)) {
@@ -75,12 +78,15 @@ std::string DescribeLeftRunning(const std::wstring& exeName, const RunningProces
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 3 && argc != 4) return Fail("usage: DemoRunner <report file> <program> [<exe name to wait for>]");
+  if (argc != 4 && argc != 5) {
+    return Fail("usage: DemoRunner <report file> <exe name to wait for> <program> [<argument text>]");
+  }
   const std::wstring reportPath = argv[1];
-  const std::wstring program = argv[2];
+  const std::wstring leftRunningName = argv[2];
+  const std::wstring program = argv[3];
 
   mw::UniqueHandle process;
-  if (const DWORD error = StartWithOwnHandles(program, process)) {
+  if (const DWORD error = StartWithOwnHandles(program, argc == 5 ? argv[4] : L"", process)) {
     return Fail("cannot start " + Narrow(program) + ", error " + std::to_string(error));  // Exit: not started.
   }
   WaitForSingleObject(process.Get(), INFINITE);
@@ -89,10 +95,8 @@ int wmain(int argc, wchar_t** argv) {
 
   std::ostringstream report;
   report << exitCode << "\n";
-  if (argc == 4) {
-    const WatchedProcesses left(OpenRunningProcesses(argv[3]));
-    for (const RunningProcess& running : left.List()) report << DescribeLeftRunning(argv[3], running) << "\n";
-  }
+  const WatchedProcesses left(OpenRunningProcesses(leftRunningName));
+  for (const RunningProcess& running : left.List()) report << DescribeLeftRunning(leftRunningName, running) << "\n";
   std::ofstream file(reportPath.c_str(), std::ios::binary | std::ios::trunc);
   file << report.str();
   if (!file.flush()) return Fail("cannot write the report " + Narrow(reportPath));  // Exit: no report.
