@@ -83,11 +83,14 @@ class PatchPackage : public ::testing::Test {
 
   std::wstring ToolPath() const { return Install / L"installer\\rivlet.exe"; }
 
-  PackageOutcome RunPackage(const wchar_t* package, const std::wstring& arguments) {
+  // `inheritedSfxcmd` is what the caller's environment holds, if anything.
+  PackageOutcome RunPackage(const wchar_t* package, const std::wstring& arguments,
+                            const std::optional<std::wstring>& inheritedSfxcmd = std::nullopt) {
     const auto logsBefore = testing_support::LogFileNames();
     testing_support::ProgramRequest request;
     request.Program = BinaryFolder() + package;
     request.Arguments = arguments;
+    request.Environment[L"SFXCMD"] = inheritedSfxcmd;
     request.TimeoutMs = 60000;
     PackageOutcome outcome;
     outcome.Result = testing_support::RunProgram(request);
@@ -120,14 +123,16 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_TRUE(first.Log.Has("[INFO] command line is: --diagnostic \"/note=two words\""));
   EXPECT_TRUE(first.Log.Has("[INFO] rivlet.exe returned with ERROR_SUCCESS."));
 
-  // Every run gets a folder of its own, and every bit of the exit code comes through.
+  // Every run gets a folder of its own, every bit of the exit code comes
+  // through, and no arguments replace an SFXCMD the caller had.
   ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 0xC0000005\n"));
-  const auto second = RunPackage(L"TestPatch.exe", L"");
+  const auto second = RunPackage(L"TestPatch.exe", L"", L"/detach");
   EXPECT_EQ(second.Result.ExitCode, 0xC0000005u);
   EXPECT_EQ(second.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
   ASSERT_TRUE(second.Tool.has_value());
   EXPECT_NE(second.Folder, first.Folder);
   EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
+  EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
 }
 
 TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
