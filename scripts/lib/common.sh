@@ -30,7 +30,7 @@ ensure_packages() {
 }
 
 ensure_build_tools() {
-  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest \
+  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest nsis \
     wine wine32:i386 wine64
 }
 

@@ -76,8 +76,9 @@ ProgramResult RunProgram(const ProgramRequest& request) {
     return result;
   }
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  mw::UniqueHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                     OPEN_EXISTING, 0, nullptr));
+  const std::wstring inputPath = request.InputFile.empty() ? L"NUL" : request.InputFile;
+  mw::UniqueHandle input(CreateFileW(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inheritable, OPEN_EXISTING, 0, nullptr));
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

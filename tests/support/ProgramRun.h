@@ -13,6 +13,7 @@ struct ProgramRequest {
   std::wstring Program;        // full path; quoted on the command line
   std::wstring Arguments;      // appended after the quoted program, when not empty
   std::wstring WorkingFolder;  // empty: the test's own
+  std::wstring InputFile;      // standard input; empty: NUL
   // Changes to the test's environment: a value sets the variable, nullopt removes it.
   std::map<std::wstring, std::optional<std::wstring>> Environment;
   DWORD TimeoutMs = 120000;

@@ -67,4 +67,27 @@ RunLog ReadRunLog(const ProgramResult& run) {
   return log;
 }
 
+std::set<std::wstring> LogFileNames() {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((LogFolder() + L"\\*.txt").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.insert(found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+RunLog ReadLogAddedSince(const std::set<std::wstring>& before) {
+  std::vector<std::wstring> added;
+  for (const std::wstring& name : LogFileNames()) {
+    if (before.count(name) == 0) added.push_back(name);
+  }
+  RunLog log;
+  if (added.size() == 1) log = ReadLogFile(LogFolder() + L"\\" + added.front());
+  log.FileCount = static_cast<int>(added.size());
+  return log;
+}
+
 }  // namespace testing_support

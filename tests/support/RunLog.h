@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,12 @@ struct RunLog {
 // again at once, and a later run in the same second would append to it.
 RunLog ReadRunLog(const ProgramResult& run);
 RunLog ReadLogFile(const std::wstring& path);
+
+// Names of the files in the log folder, to find the log of a launcher that
+// something else started.
+std::set<std::wstring> LogFileNames();
+// The one log file that is not among `before`; not found when there is none
+// or more than one (FileCount says how many).
+RunLog ReadLogAddedSince(const std::set<std::wstring>& before);
 
 }  // namespace testing_support

@@ -1,0 +1,104 @@
+// Runs one program the way a patch package runs the launcher, with this
+// process's standard handles and environment, and writes what became of it
+// to a report file, because a Linux caller of Wine sees only the low 8 bits
+// of an exit code and cannot wait for a Windows process it did not start:
+//
+//   DemoRunner <report file> <exe name to wait for> <program> [<argument text>]
+//
+// The argument text follows the quoted program on its command line as given.
+// The report's first line is the program's exit code in decimal, all 32 bits.
+// Each further line tells of a process with the given exe name (the patching
+// tool) that was still running when the program ended, and how it ended: it
+// is waited for, up to two minutes, so the caller may stop Wine afterwards.
+//
+// Ways out: 0 when the report was written; 1 with the reason on stderr.
+#include <windows.h>
+
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "base/UniqueHandle.h"
+#include "demo/ProcessWatch.h"
+
+namespace {
+
+constexpr DWORD LeftRunningWaitMs = 120000;
+
+int Fail(const std::string& reason) {
+  std::cerr << "DemoRunner: " << reason << std::endl;
+  return 1;
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string narrow;
+  for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+  return narrow;
+}
+
+// 0 and the process, or the error of CreateProcessW.
+DWORD StartWithOwnHandles(const std::wstring& program, const std::wstring& argumentText,
+                          mw::UniqueHandle& process) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!argumentText.empty()) commandLine += L" " + argumentText;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &started)) {
+    return GetLastError();
+  }
+  process.Reset(started.hProcess);
+  CloseHandle(started.hThread);
+  return 0;
+}
+
+std::string DescribeLeftRunning(const std::wstring& exeName, const RunningProcess& left) {
+  std::ostringstream line;
+  line << Narrow(exeName) << " (process " << left.Id << ") was still running when the program ended; ";
+  const ULONGLONG waitStart = GetTickCount64();
+  if (WaitForSingleObject(left.Handle, LeftRunningWaitMs) != WAIT_OBJECT_0) {
+    line << "it was left running after " << LeftRunningWaitMs / 1000 << " s.";
+    return line.str();
+  }
+  DWORD exitCode = 0;
+  GetExitCodeProcess(left.Handle, &exitCode);
+  line << "it ended " << std::fixed << std::setprecision(1)
+       << static_cast<double>(GetTickCount64() - waitStart) / 1000.0 << " s later with exit code " << exitCode << ".";
+  return line.str();
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 4 && argc != 5) {
+    return Fail("usage: DemoRunner <report file> <exe name to wait for> <program> [<argument text>]");
+  }
+  const std::wstring reportPath = argv[1];
+  const std::wstring leftRunningName = argv[2];
+  const std::wstring program = argv[3];
+
+  mw::UniqueHandle process;
+  if (const DWORD error = StartWithOwnHandles(program, argc == 5 ? argv[4] : L"", process)) {
+    return Fail("cannot start " + Narrow(program) + ", error " + std::to_string(error));  // Exit: not started.
+  }
+  WaitForSingleObject(process.Get(), INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.Get(), &exitCode);
+
+  std::ostringstream report;
+  report << exitCode << "\n";
+  const WatchedProcesses left(OpenRunningProcesses(leftRunningName));
+  for (const RunningProcess& running : left.List()) report << DescribeLeftRunning(leftRunningName, running) << "\n";
+  std::ofstream file(reportPath.c_str(), std::ios::binary | std::ios::trunc);
+  file << report.str();
+  if (!file.flush()) return Fail("cannot write the report " + Narrow(reportPath));  // Exit: no report.
+  return 0;  // Exit: reported.
+}

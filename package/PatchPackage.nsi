@@ -1,0 +1,112 @@
+; A Valcrest patch package: a self-extracting console program. It extracts
+; the launcher and the patch packages into a fresh folder, hands its own
+; arguments to the launcher in SFXCMD, runs the launcher from that folder
+; with its own standard handles, and ends with the launcher's exit code.
+;
+; scripts/package builds it and defines:
+;   OUTPUT     the package to write
+;   LAUNCHER   shipped as Mendora.Launcher.exe
+;   PATCH      shipped as patch.rvx
+;   OLD_PATCH  shipped as patch.rvx.old; optional
+;
+; Ways out:
+;   the launcher's exit code, all 32 bits of it
+;   1603 (ERROR_INSTALL_FAILURE) when the folder cannot be made or the launcher
+;        cannot be started, after one line on standard error
+;   2    from NSIS itself, before any of this runs, when the package is damaged
+
+Unicode true
+SetCompressor /SOLID lzma
+SilentInstall silent
+; Runs as its caller, like the launcher: no elevation prompt of its own.
+RequestExecutionLevel user
+Name "Valcrest patch"
+OutFile "${OUTPUT}"
+
+; makensis writes a GUI program, which a command prompt neither waits for nor
+; lends its console. The header becomes a console program's before makensis
+; appends the data to it.
+!tempfile PACKAGE_HEADER
+!packhdr "${PACKAGE_HEADER}" '"${__FILEDIR__}/pe-subsystem" set-console "${PACKAGE_HEADER}"'
+
+!include FileFunc.nsh
+!include LogicLib.nsh
+
+!define STD_INPUT_HANDLE -10
+!define STD_OUTPUT_HANDLE -11
+!define STD_ERROR_HANDLE -12
+!define HANDLE_FLAG_INHERIT 1
+!define STARTF_USESTDHANDLES 0x100
+!define INFINITE 0xFFFFFFFF
+!define ERROR_INSTALL_FAILURE 1603
+
+Var Folder
+Var StdError
+
+; Writes $0 as one line to standard error and ends the package with
+; ERROR_INSTALL_FAILURE.
+Function Fail
+  StrCpy $0 "$0$\r$\n"
+  StrLen $1 $0
+  System::Call 'kernel32::WriteFile(p $StdError, m r0, i r1, *i .r2, p 0)'
+  SetErrorLevel ${ERROR_INSTALL_FAILURE}
+  Quit
+FunctionEnd
+
+; Runs $Folder\Mendora.Launcher.exe in $Folder with this program's standard
+; handles and waits for it; $0 receives its exit code.
+Function RunLauncher
+  System::Call 'kernel32::GetStdHandle(i ${STD_INPUT_HANDLE}) p .r1'
+  System::Call 'kernel32::GetStdHandle(i ${STD_OUTPUT_HANDLE}) p .r2'
+  ; Only inheritable handles reach the launcher. Console handles of systems
+  ; before Windows 8 refuse the flag and are handed over all the same.
+  System::Call 'kernel32::SetHandleInformation(p r1, i ${HANDLE_FLAG_INHERIT}, i ${HANDLE_FLAG_INHERIT})'
+  System::Call 'kernel32::SetHandleInformation(p r2, i ${HANDLE_FLAG_INHERIT}, i ${HANDLE_FLAG_INHERIT})'
+  System::Call 'kernel32::SetHandleInformation(p $StdError, i ${HANDLE_FLAG_INHERIT}, i ${HANDLE_FLAG_INHERIT})'
+  ; STARTUPINFOW of a 32-bit process (68 bytes) and PROCESS_INFORMATION.
+  System::Call '*(i 68, p 0, p 0, p 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i ${STARTF_USESTDHANDLES}, \
+                   &i2 0, &i2 0, p 0, p r1, p r2, p $StdError) p .r3'
+  System::Call '*(p 0, p 0, i 0, i 0) p .r4'
+  System::Call 'kernel32::CreateProcessW(w "$Folder\Mendora.Launcher.exe", w `"$Folder\Mendora.Launcher.exe"`, \
+                p 0, p 0, i 1, i 0, p 0, w "$Folder", p r3, p r4) i .r5 ?e'
+  Pop $6
+  System::Free $3
+  ${If} $5 = 0
+    System::Free $4
+    StrCpy $0 "Could not start Mendora.Launcher.exe. Error code: $6."
+    Call Fail
+  ${EndIf}
+  System::Call '*$4(p .r7, p .r8)'
+  System::Free $4
+  System::Call 'kernel32::CloseHandle(p r8)'
+  System::Call 'kernel32::WaitForSingleObject(p r7, i ${INFINITE})'
+  System::Call 'kernel32::GetExitCodeProcess(p r7, *i .r0)'
+  System::Call 'kernel32::CloseHandle(p r7)'
+FunctionEnd
+
+Section
+  System::Call 'kernel32::GetStdHandle(i ${STD_ERROR_HANDLE}) p .r0'
+  StrCpy $StdError $0
+
+  ; A fresh folder that the package never removes: after a detach the
+  ; patching tool goes on reading the package from it.
+  ClearErrors
+  GetTempFileName $Folder
+  Delete $Folder
+  CreateDirectory $Folder
+  ${If} ${Errors}
+    StrCpy $0 "Could not create the folder $Folder for the patch package."
+    Call Fail
+  ${EndIf}
+  SetOutPath $Folder
+  File "/oname=Mendora.Launcher.exe" "${LAUNCHER}"
+  File "/oname=patch.rvx" "${PATCH}"
+!ifdef OLD_PATCH
+  File "/oname=patch.rvx.old" "${OLD_PATCH}"
+!endif
+
+  ${GetParameters} $0
+  System::Call 'kernel32::SetEnvironmentVariableW(w "SFXCMD", w r0)'
+  Call RunLauncher
+  SetErrorLevel $0
+SectionEnd

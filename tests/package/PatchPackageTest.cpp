@@ -1,0 +1,224 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include "tests/support/ProcessList.h"
+#include "tests/support/ProductRegistration.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/RunLog.h"
+#include "tests/support/ScratchFiles.h"
+#include "tests/support/StandInTool.h"
+
+namespace {
+
+using testing_support::BinaryFolder;
+using testing_support::FileVersion;
+using testing_support::ReadFileBytes;
+
+constexpr FileVersion CurrentTool{7, 9, 12, 40};
+const std::string Started = "Patch execution started.\r\n";
+
+struct PackageOutcome {
+  testing_support::ProgramResult Result;
+  testing_support::RunLog Log;  // the launcher's
+  std::optional<testing_support::StandInRecord> Tool;
+  std::wstring Folder;  // where the package extracted itself: the tool's working folder
+};
+
+std::wstring TempFolder() {
+  wchar_t folder[MAX_PATH];
+  return std::wstring(folder, GetTempPathW(MAX_PATH, folder));
+}
+
+// What a package extracts to: "ns*.tmp" folders under the temporary folder.
+std::set<std::wstring> PackageFolders() {
+  std::set<std::wstring> folders;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((TempFolder() + L"ns*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return folders;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.insert(TempFolder() + found.cFileName);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return folders;
+}
+
+// Under Wine a tool just ended holds its working folder a moment longer.
+void RemoveFolderOnceReleased(const std::wstring& folder) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    testing_support::RemoveTree(folder);
+    if (!testing_support::FolderExists(folder)) return;
+    Sleep(100);
+  }
+}
+
+// IMAGE_OPTIONAL_HEADER32::Subsystem of a program file; 0 when unreadable.
+WORD SubsystemOf(const std::string& image) {
+  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+  const std::size_t nt = static_cast<std::size_t>(dos->e_lfanew);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + sizeof(IMAGE_NT_HEADERS32) > image.size()) return 0;
+  const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + nt);
+  return headers->Signature == IMAGE_NT_SIGNATURE ? headers->OptionalHeader.Subsystem : 0;
+}
+
+// Valcrest installed with the stand-in tool; each test runs one of the
+// packages the build made. The folders the packages extracted to are removed
+// afterwards, once no tool runs from them.
+class PatchPackage : public ::testing::Test {
+ protected:
+  ~PatchPackage() override {
+    testing_support::EndProcesses(L"rivlet.exe");
+    for (const std::wstring& folder : PackageFolders()) {
+      if (FoldersBefore.count(folder) == 0) RemoveFolderOnceReleased(folder);
+    }
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(testing_support::SetInstallLocation(testing_support::View64, Install.Path()));
+  }
+
+  std::wstring ToolPath() const { return Install / L"installer\\rivlet.exe"; }
+
+  // `inheritedSfxcmd` is what the caller's environment holds, if anything.
+  PackageOutcome RunPackage(const wchar_t* package, const std::wstring& arguments,
+                            const std::optional<std::wstring>& inheritedSfxcmd = std::nullopt) {
+    const auto logsBefore = testing_support::LogFileNames();
+    testing_support::ProgramRequest request;
+    request.Program = BinaryFolder() + package;
+    request.Arguments = arguments;
+    request.Environment[L"SFXCMD"] = inheritedSfxcmd;
+    request.TimeoutMs = 60000;
+    PackageOutcome outcome;
+    outcome.Result = testing_support::RunProgram(request);
+    outcome.Log = testing_support::ReadLogAddedSince(logsBefore);
+    outcome.Tool = testing_support::ReadStandInRecord(ToolPath());
+    if (outcome.Tool) outcome.Folder = outcome.Tool->CurrentDirectory;
+    return outcome;
+  }
+
+  const std::set<std::wstring> FoldersBefore = PackageFolders();
+  testing_support::CleanProductRegistration Clean;
+  testing_support::ScratchFolder Install{L"package"};
+};
+
+TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "out applying\\n\nexit 0\n"));
+  const auto first = RunPackage(L"TestPatch.exe", L"--diagnostic \"/note=two words\"");
+
+  EXPECT_EQ(first.Result.ExitCode, 0u);
+  EXPECT_EQ(first.Result.Stdout, Started + "applying\r\nPatch execution finished successfully.\r\n");
+  EXPECT_EQ(first.Result.Stderr, "");
+  ASSERT_TRUE(first.Tool.has_value());
+  EXPECT_EQ(first.Tool->CommandLine,
+            L"\"" + ToolPath() + L"\" /encfile \"" + first.Folder + L"\\patch.rvx\" diagnostic");
+  EXPECT_EQ(first.Folder.rfind(TempFolder(), 0), 0u) << testing_support::Narrow(first.Folder);
+  EXPECT_EQ(ReadFileBytes(first.Folder + L"\\patch.rvx"), PATCH_TEXT);
+  EXPECT_TRUE(testing_support::FileExists(first.Folder + L"\\Mendora.Launcher.exe"));
+  EXPECT_FALSE(testing_support::FileExists(first.Folder + L"\\patch.rvx.old"));
+  ASSERT_TRUE(first.Log.Found);
+  EXPECT_TRUE(first.Log.Has("[INFO] command line is: --diagnostic \"/note=two words\""));
+  EXPECT_TRUE(first.Log.Has("[INFO] rivlet.exe returned with ERROR_SUCCESS."));
+
+  // Every run gets a folder of its own, every bit of the exit code comes
+  // through, and no arguments replace an SFXCMD the caller had.
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 0xC0000005\n"));
+  const auto second = RunPackage(L"TestPatch.exe", L"", L"/detach");
+  EXPECT_EQ(second.Result.ExitCode, 0xC0000005u);
+  EXPECT_EQ(second.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
+  ASSERT_TRUE(second.Tool.has_value());
+  EXPECT_NE(second.Folder, first.Folder);
+  EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
+  EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
+}
+
+TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool,
+                                                  "out Patch validation finished\\n\nsleep 60000\n"));
+  const auto outcome = RunPackage(L"TestPatch.exe", L"/detach");
+
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_FALSE(outcome.Result.TimedOut);
+  EXPECT_EQ(outcome.Result.Stdout, Started + "Patch validation finished\r\n");
+  EXPECT_EQ(outcome.Result.Stderr, "");
+  ASSERT_TRUE(outcome.Tool.has_value());
+  EXPECT_EQ(outcome.Tool->CommandLine,
+            L"\"" + ToolPath() + L"\" /encfile \"" + outcome.Folder + L"\\patch.rvx\" detach");
+  EXPECT_TRUE(outcome.Log.Has("[INFO] command line is: /detach"));
+  EXPECT_TRUE(outcome.Log.Has("[INFO] Detach was signaled."));
+  // The tool runs on and its package is still there for it; it holds none of
+  // the caller's handles, so the caller is not kept waiting.
+  EXPECT_EQ(testing_support::FindProcesses(L"rivlet.exe").size(), 1u);
+  EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx"), PATCH_TEXT);
+  EXPECT_FALSE(outcome.Result.PipesOutlivedProgram);
+}
+
+TEST_F(PatchPackage, OldToolsGetTheOldPackageAndItsFolder) {
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), FileVersion{6, 6, 17, 253}, ""));
+  const auto outcome = RunPackage(L"TestPatchWithOld.exe", L"/detach");
+
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_EQ(outcome.Result.Stderr, "Warning: Detach is not supported by the currently installed version.\r\n");
+  ASSERT_TRUE(outcome.Tool.has_value());
+  EXPECT_EQ(outcome.Tool->CommandLine, L"\"" + ToolPath() + L"\" /encfile \"" + outcome.Folder +
+                                           L"\\patch.rvx.old\" /var scriptdir \"" + outcome.Folder + L"\"");
+  EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx.old"), OLD_PATCH_TEXT);
+  EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx"), PATCH_TEXT);
+  EXPECT_TRUE(outcome.Log.Has("[INFO] use old: true"));
+}
+
+// A command prompt waits only for console programs and gives them its
+// console; for a GUI program it goes straight on with a stale %ERRORLEVEL%.
+// Windows' cmd.exe and Wine's behave alike here, so the package is run from
+// an interactive cmd.exe, and a GUI copy of it shows that this tells the two apart.
+TEST_F(PatchPackage, IsAConsoleProgramThatACommandPromptWaitsFor) {
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 7\n"));
+  const std::string image = ReadFileBytes(BinaryFolder() + L"TestPatch.exe");
+  ASSERT_EQ(SubsystemOf(image), IMAGE_SUBSYSTEM_WINDOWS_CUI);
+
+  testing_support::ScratchFolder scratch(L"prompt");
+  std::string guiImage = image;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(guiImage.data());
+  auto* headers = reinterpret_cast<IMAGE_NT_HEADERS32*>(guiImage.data() + dos->e_lfanew);
+  headers->OptionalHeader.Subsystem = IMAGE_SUBSYSTEM_WINDOWS_GUI;
+  ASSERT_TRUE(testing_support::WriteFileBytes(scratch / L"GuiPatch.exe", guiImage));
+
+  wchar_t system[MAX_PATH];
+  const std::wstring shell = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\cmd.exe";
+  auto runFromPrompt = [&](const std::wstring& package) {
+    const std::string typed =
+        "\"" + testing_support::Narrow(package) + "\" /detach\r\necho exit code %ERRORLEVEL%\r\nexit\r\n";
+    EXPECT_TRUE(testing_support::WriteFileBytes(scratch / L"typed.txt", typed));
+    testing_support::ProgramRequest request;
+    request.Program = shell;
+    request.InputFile = scratch / L"typed.txt";
+    request.TimeoutMs = 60000;
+    return testing_support::RunProgram(request).Stdout;
+  };
+
+  const std::string console = runFromPrompt(BinaryFolder() + L"TestPatch.exe");
+  const std::size_t started = console.find(Started);
+  ASSERT_NE(started, std::string::npos) << console;
+  EXPECT_GT(console.find("exit code 7\r\n"), started) << console;
+
+  const std::string gui = runFromPrompt(scratch / L"GuiPatch.exe");
+  EXPECT_EQ(gui.find("exit code 7"), std::string::npos) << gui;
+  EXPECT_NE(gui.find("exit code 0\r\n"), std::string::npos) << gui;
+  EXPECT_NE(gui.find(Started), std::string::npos) << "the GUI copy still ran the launcher: " << gui;
+}
+
+TEST_F(PatchPackage, ReportsALauncherItCannotStart) {
+  const auto outcome = RunPackage(L"TestPatchBrokenLauncher.exe", L"/detach");
+  EXPECT_EQ(outcome.Result.ExitCode, static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+  EXPECT_EQ(outcome.Result.Stderr.rfind("Could not start Mendora.Launcher.exe. Error code: ", 0), 0u)
+      << outcome.Result.Stderr;
+  EXPECT_EQ(outcome.Result.Stderr.substr(outcome.Result.Stderr.size() - 3), ".\r\n");
+  EXPECT_EQ(outcome.Result.Stdout, "");
+  EXPECT_EQ(outcome.Log.FileCount, 0);
+  EXPECT_EQ(PackageFolders().size(), FoldersBefore.size() + 1) << "it did extract";
+}
+
+}  // namespace
