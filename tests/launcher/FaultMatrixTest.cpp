@@ -21,13 +21,13 @@ namespace {
 
 using testing_support::FileVersion;
 using testing_support::LauncherOutcome;
+using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
+using testing_support::StartedLine;
+using testing_support::SucceededLine;
 using testing_support::Narrow;
 using testing_support::ScratchFolder;
 
-constexpr FileVersion CurrentTool{7, 9, 12, 40};
-const std::string Started = "Patch execution started.\r\n";
-const std::string Succeeded = "Patch execution finished successfully.\r\n";
 const std::string NoProduct = "Product installation path not found.\r\n";
 
 // A product that is only partly there: the world's install folder holds the
@@ -50,7 +50,7 @@ class ProductRows : public ::testing::Test {
 
   void ExpectFoundAndRun(const LauncherOutcome& outcome, const std::wstring& logged) {
     EXPECT_EQ(outcome.Result.ExitCode, 0u);
-    EXPECT_EQ(outcome.Result.Stdout, Started + Succeeded);
+    EXPECT_EQ(outcome.Result.Stdout, StartedLine + SucceededLine);
     EXPECT_TRUE(outcome.Log.Has("[INFO] installation path found: " + Narrow(logged)));
     EXPECT_TRUE(outcome.Tool.has_value());
   }
@@ -212,7 +212,7 @@ TEST_F(ToolRows, MarkerFollowedByMoreOutputStillDetaches) {
   const auto outcome = World.Run(L"/detach", 60000);
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_FALSE(outcome.Result.TimedOut);
-  EXPECT_EQ(outcome.Result.Stdout.rfind(Started + "Patch validation finished", 0), 0u);
+  EXPECT_EQ(outcome.Result.Stdout.rfind(StartedLine + "Patch validation finished", 0), 0u);
   EXPECT_LT(outcome.Result.Stdout.size(), 1000000u) << "the echo stops at the detach";
   EXPECT_EQ(std::count(outcome.Log.Messages.begin(), outcome.Log.Messages.end(),
                        "[INFO] Message for detach found - event will be signaled."),

@@ -11,11 +11,11 @@ namespace {
 
 using testing_support::BinaryFolder;
 using testing_support::FileExists;
+using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
 using testing_support::ProgramRequest;
 using testing_support::ScratchFolder;
 
-constexpr testing_support::FileVersion CurrentTool{7, 9, 12, 40};
 
 TEST(Security, AVersionDllPlantedBesideTheLauncherIsNeverLoaded) {
   ScratchFolder scratch(L"plant");

@@ -10,11 +10,11 @@ namespace {
 
 using testing_support::FileVersion;
 using testing_support::LauncherOutcome;
+using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
 using testing_support::Narrow;
 using testing_support::ScratchFolder;
 
-constexpr FileVersion CurrentTool{7, 9, 12, 40};
 
 std::string SystemFolder() {
   wchar_t folder[MAX_PATH];

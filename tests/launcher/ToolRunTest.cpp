@@ -11,13 +11,13 @@ namespace {
 
 using testing_support::FileVersion;
 using testing_support::LauncherOutcome;
+using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
+using testing_support::StartedLine;
+using testing_support::SucceededLine;
 using testing_support::Narrow;
 using testing_support::ScratchFolder;
 
-constexpr FileVersion CurrentTool{7, 9, 12, 40};
-const std::string Started = "Patch execution started.\r\n";
-const std::string Succeeded = "Patch execution finished successfully.\r\n";
 
 // The launcher's console is a text-mode stream: every LF goes out as CR LF.
 std::string AsConsoleText(const std::string& text) {
@@ -51,7 +51,7 @@ class ToolRun : public ::testing::Test {
 TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
   const auto outcome = RunTool("out first line\\n\nerr a warning\\n\nout last line\\n\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
-  EXPECT_EQ(outcome.Result.Stdout, Started + "first line\r\nlast line\r\n" + Succeeded);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "first line\r\nlast line\r\n" + SucceededLine);
   EXPECT_EQ(outcome.Result.Stderr, "a warning\r\n");
 
   const auto& log = outcome.Log;
@@ -66,7 +66,7 @@ TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
 TEST_F(ToolRun, FailureCodesArePrintedSignedAndReturnedInFull) {
   auto outcome = RunTool("exit 3\n");
   EXPECT_EQ(outcome.Result.ExitCode, 3u);
-  EXPECT_EQ(outcome.Result.Stdout, Started);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine);
   EXPECT_EQ(outcome.Result.Stderr, "Patch execution finished with error code: 3.\r\n");
   EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.ToolPath()) + " returned 3"));
 
@@ -79,7 +79,7 @@ TEST_F(ToolRun, FailureCodesArePrintedSignedAndReturnedInFull) {
 TEST_F(ToolRun, OldToolsAreDrainedButNotEchoed) {
   const auto outcome = RunTool("out hidden\\n\nerr hidden too\\n\nflood 200000\nexit 0\n", L"", {7, 9, 5, 318});
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
-  EXPECT_EQ(outcome.Result.Stdout, Started + Succeeded);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + SucceededLine);
   EXPECT_EQ(outcome.Result.Stderr, "");
 }
 
@@ -88,7 +88,7 @@ TEST_F(ToolRun, DetachEndsTheRunWhileTheToolGoesOn) {
       RunTool("out step 1\\n\nout step 2\\n\nout step 3\\n\nout Patch validation finished\\n\nsleep 60000\n", L"/detach");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_FALSE(outcome.Result.TimedOut);
-  EXPECT_EQ(outcome.Result.Stdout, Started + "step 1\r\nstep 2\r\nstep 3\r\nPatch validation finished\r\n");
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "step 1\r\nstep 2\r\nstep 3\r\nPatch validation finished\r\n");
   EXPECT_EQ(outcome.Result.Stderr, "");
   EXPECT_TRUE(ToolStillRuns());
   // Only the launcher held the test's pipes: the tool inherited none of its handles.
@@ -137,7 +137,7 @@ TEST_F(ToolRun, NonAsciiInvalidAndZeroBytesAreEchoedAsCharacters) {
   wchar_t ansiE9 = 0;
   MultiByteToWideChar(CP_ACP, 0, &e9, 1, &ansiE9, 1);
   const std::string expected = std::string("caf\xC3\xA9 \0 \xE4\xB8\xAD ", 12) + Narrow(std::wstring(1, ansiE9)) + " end";
-  EXPECT_EQ(outcome.Result.Stdout, Started + expected + Succeeded);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + expected + SucceededLine);
 }
 
 TEST_F(ToolRun, MegabytesOnBothStreamsArriveComplete) {
@@ -150,13 +150,13 @@ TEST_F(ToolRun, MegabytesOnBothStreamsArriveComplete) {
     return AsConsoleText(text);
   };
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
-  EXPECT_TRUE(outcome.Result.Stdout == Started + numberedLines("stdout") + Succeeded);
+  EXPECT_TRUE(outcome.Result.Stdout == StartedLine + numberedLines("stdout") + SucceededLine);
   EXPECT_TRUE(outcome.Result.Stderr == numberedLines("stderr"));
 }
 
 TEST_F(ToolRun, OutputWithoutAFinalNewlineIsKept) {
   const auto outcome = RunTool("out no newline at the end\nexit 0\n");
-  EXPECT_EQ(outcome.Result.Stdout, Started + "no newline at the end" + Succeeded);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "no newline at the end" + SucceededLine);
 }
 
 class ShortLimitsToolRun : public ToolRun {
@@ -167,7 +167,7 @@ class ShortLimitsToolRun : public ToolRun {
 TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning) {
   const auto outcome = RunTool("out working\\n\nsleep 30000\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 1460u);
-  EXPECT_EQ(outcome.Result.Stdout, Started + "working\r\n");
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "working\r\n");
   EXPECT_EQ(outcome.Result.Stderr, "Failed to monitor patch execution. Error code: 258.\r\n");
   EXPECT_TRUE(outcome.Log.Has("[ERROR] Timeout reached."));
   EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
@@ -180,7 +180,7 @@ TEST_F(ShortLimitsToolRun, AGrandchildHoldingThePipesDelaysTheEndOnlyByTheJoins)
       RunTool("out tool done\\n\ngrandchild " + Narrow(Scratch / L"grandchild.script") + "\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_FALSE(outcome.Result.TimedOut);
-  EXPECT_EQ(outcome.Result.Stdout, Started + "tool done\r\n" + Succeeded);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "tool done\r\n" + SucceededLine);
   EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
   EXPECT_TRUE(ToolStillRuns()) << "the grandchild should outlive the launcher";
 }

@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/ProgramRun.h"
@@ -15,11 +16,12 @@
 namespace {
 
 using testing_support::BinaryFolder;
+using testing_support::CurrentTool;
 using testing_support::FileVersion;
+using testing_support::StartedLine;
+using testing_support::SucceededLine;
 using testing_support::ReadFileBytes;
 
-constexpr FileVersion CurrentTool{7, 9, 12, 40};
-const std::string Started = "Patch execution started.\r\n";
 
 struct PackageOutcome {
   testing_support::ProgramResult Result;
@@ -110,7 +112,7 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   const auto first = RunPackage(L"TestPatch.exe", L"--diagnostic \"/note=two words\"");
 
   EXPECT_EQ(first.Result.ExitCode, 0u);
-  EXPECT_EQ(first.Result.Stdout, Started + "applying\r\nPatch execution finished successfully.\r\n");
+  EXPECT_EQ(first.Result.Stdout, StartedLine + "applying\r\n" + SucceededLine);
   EXPECT_EQ(first.Result.Stderr, "");
   ASSERT_TRUE(first.Tool.has_value());
   EXPECT_EQ(first.Tool->CommandLine,
@@ -142,7 +144,7 @@ TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
 
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_FALSE(outcome.Result.TimedOut);
-  EXPECT_EQ(outcome.Result.Stdout, Started + "Patch validation finished\r\n");
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "Patch validation finished\r\n");
   EXPECT_EQ(outcome.Result.Stderr, "");
   ASSERT_TRUE(outcome.Tool.has_value());
   EXPECT_EQ(outcome.Tool->CommandLine,
@@ -200,14 +202,14 @@ TEST_F(PatchPackage, IsAConsoleProgramThatACommandPromptWaitsFor) {
   };
 
   const std::string console = runFromPrompt(BinaryFolder() + L"TestPatch.exe");
-  const std::size_t started = console.find(Started);
+  const std::size_t started = console.find(StartedLine);
   ASSERT_NE(started, std::string::npos) << console;
   EXPECT_GT(console.find("exit code 7\r\n"), started) << console;
 
   const std::string gui = runFromPrompt(scratch / L"GuiPatch.exe");
   EXPECT_EQ(gui.find("exit code 7"), std::string::npos) << gui;
   EXPECT_NE(gui.find("exit code 0\r\n"), std::string::npos) << gui;
-  EXPECT_NE(gui.find(Started), std::string::npos) << "the GUI copy still ran the launcher: " << gui;
+  EXPECT_NE(gui.find(StartedLine), std::string::npos) << "the GUI copy still ran the launcher: " << gui;
 }
 
 TEST_F(PatchPackage, ReportsALauncherItCannotStart) {

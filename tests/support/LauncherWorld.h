@@ -11,6 +11,13 @@
 
 namespace testing_support {
 
+// New enough for the echo and for detach.
+inline constexpr FileVersion CurrentTool{7, 9, 12, 40};
+
+// The launcher's own standard-output lines as they reach a pipe.
+inline const std::string StartedLine = "Patch execution started.\r\n";
+inline const std::string SucceededLine = "Patch execution finished successfully.\r\n";
+
 struct LauncherOutcome {
   ProgramResult Result;
   RunLog Log;
