@@ -23,8 +23,8 @@ struct PipeText {
   DWORD EndError = 0;
 };
 
-// Reads until the pipe ends; a read still blocked after 10 s is cancelled,
-// which shows as end error 995.
+// Reads until the pipe ends; a read still blocked after 30 s (a cold Wine
+// start can take seconds) is cancelled, which shows as end error 995.
 PipeText ReadToEnd(HANDLE pipe) {
   PipeText text;
   std::atomic<bool> done = false;
@@ -35,7 +35,7 @@ PipeText ReadToEnd(HANDLE pipe) {
     text.EndError = GetLastError();
     done = true;
   });
-  const ULONGLONG deadline = GetTickCount64() + 10000;
+  const ULONGLONG deadline = GetTickCount64() + 30000;
   while (!done && GetTickCount64() < deadline) Sleep(10);
   while (!done) {
     CancelIoEx(pipe, nullptr);
