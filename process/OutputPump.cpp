@@ -13,8 +13,6 @@ namespace {
 
 constexpr DWORD ReadSize = 4090;
 
-bool DetachSignaled() { return DetachEvent && WaitForSingleObject(DetachEvent.Get(), 0) == WAIT_OBJECT_0; }
-
 void Echo(std::wostream& stream, const std::wstring& text) {
   if (text.empty()) return;
   stream.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -37,7 +35,7 @@ void PumpOutput(HANDLE pipe, std::wostream& stream, bool lookForMarker) {
     const std::lock_guard lock(OutputMutex);
     if (lookForMarker && DetachRequested && CapturedStdout.Feed(buffer, count)) {
       WriteLog(L"[INFO] Message for detach found - event will be signaled.");
-      SetEvent(DetachEvent.Get());
+      SignalDetach();
     }
     decoder.Decode(buffer, count, text);
     Echo(stream, text);
