@@ -23,6 +23,6 @@ class ConsoleEcho {
   std::wostream& Stream;
   HANDLE Handle;
   bool IsConsole;
-  std::wstring Lines;  // the text with CR LF line ends
-  std::string Bytes;   // Lines in UTF-8
+  std::wstring Lines;  // for a console: the text with CR LF line ends
+  std::string Bytes;   // elsewhere: the same in UTF-8
 };
