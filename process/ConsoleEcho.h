@@ -10,7 +10,8 @@
 // each chunk in a single call, as the launcher's wide stream would have
 // written it in UTF-8 text mode: to a console as wide characters, elsewhere
 // as the same UTF-8 bytes, every LF as CR LF. Going through the wide stream
-// costs a C runtime call per character.
+// costs a C runtime call per character, and the stream fails for good on
+// U+FFFF and splits a surrogate pair that straddles the end of its buffer.
 class ConsoleEcho {
  public:
   // `stream` is the wide stream over `file` through which the launcher's own
