@@ -47,8 +47,10 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "usage: LauncherBench [--quick] [--runs N]\n");
     return 2;
   }
-  std::printf("Medians of %d run(s) per side; throughput output %llu MB.\n\n", settings.Runs,
+  std::printf("Medians of %d run(s) per side; throughput output %llu MB.\n", settings.Runs,
               static_cast<unsigned long long>(settings.FloodBytes / Megabytes));
+  if (settings.Runs < 5) std::printf("Too few runs to judge a target: this only shows that the cases run.\n");
+  std::printf("\n");
   std::fflush(stdout);
 
   std::vector<bench::ResultRow> rows;
