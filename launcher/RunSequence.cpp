@@ -73,7 +73,7 @@ int ReportToolEnd(HANDLE toolProcess, const ToolInvocation& invocation) {
 
 // The wait ended other than by the tool's exit: the pumps stop, the tool runs on.
 int ReportEarlyEnd(DWORD waitResult, PumpThreads& pumps) {
-  if (DetachEvent) SetEvent(DetachEvent.Get());
+  SignalDetach();
   pumps.StopPumps(true);
   if (waitResult == WAIT_OBJECT_0 + 1) {
     WriteLog(L"[INFO] Detach was signaled.");

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "log/Log.h"
+#include "process/ConsoleEcho.h"
 #include "process/PumpControl.h"
 #include "process/Utf8Decoder.h"
 
@@ -13,19 +14,12 @@ namespace {
 
 constexpr DWORD ReadSize = 4090;
 
-bool DetachSignaled() { return DetachEvent && WaitForSingleObject(DetachEvent.Get(), 0) == WAIT_OBJECT_0; }
-
-void Echo(std::wostream& stream, const std::wstring& text) {
-  if (text.empty()) return;
-  stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-  stream.flush();
-}
-
 }  // namespace
 
-void PumpOutput(HANDLE pipe, std::wostream& stream, bool lookForMarker) {
+void PumpOutput(HANDLE pipe, std::wostream& stream, std::FILE* file, bool lookForMarker) {
   char buffer[ReadSize];
   Utf8Decoder decoder;
+  ConsoleEcho echo(stream, file);
   std::wstring text;
   for (;;) {
     DWORD count = 0;
@@ -37,14 +31,14 @@ void PumpOutput(HANDLE pipe, std::wostream& stream, bool lookForMarker) {
     const std::lock_guard lock(OutputMutex);
     if (lookForMarker && DetachRequested && CapturedStdout.Feed(buffer, count)) {
       WriteLog(L"[INFO] Message for detach found - event will be signaled.");
-      SetEvent(DetachEvent.Get());
+      SignalDetach();
     }
     decoder.Decode(buffer, count, text);
-    Echo(stream, text);
+    echo.Write(text);
   }
   // The pipe ended: a sequence it cut short is still shown, byte by byte.
   if (!WriteToolOutput) return;
   const std::lock_guard lock(OutputMutex);
   decoder.Finish(text);
-  Echo(stream, text);
+  echo.Write(text);
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <mutex>
 #include <ostream>
 
@@ -14,6 +15,7 @@ extern DetachMarkerWindow CapturedStdout;
 
 // Drains one of the tool's output pipes until it ends, a read fails or is
 // cancelled, or DetachEvent is found set after a read. Echoes the output to
-// `stream` when WriteToolOutput is set, and then also looks for the detach
+// `file`, in order with the console lines the launcher writes through
+// `stream`, when WriteToolOutput is set, and then also looks for the detach
 // marker when lookForMarker and DetachRequested are.
-void PumpOutput(HANDLE pipe, std::wostream& stream, bool lookForMarker);
+void PumpOutput(HANDLE pipe, std::wostream& stream, std::FILE* file, bool lookForMarker);

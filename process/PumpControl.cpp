@@ -1,5 +1,23 @@
 #include "process/PumpControl.h"
 
+#include <atomic>
+
 mw::UniqueHandle DetachEvent;
 bool WriteToolOutput = false;
 bool DetachRequested = false;
+
+namespace {
+
+// Raised just before the event is set and never lowered, like the event,
+// which is made once per run and never reset.
+std::atomic<bool> DetachFlag = false;
+
+}  // namespace
+
+void SignalDetach() {
+  if (!DetachEvent) return;
+  DetachFlag.store(true, std::memory_order_release);
+  SetEvent(DetachEvent.Get());
+}
+
+bool DetachSignaled() { return DetachFlag.load(std::memory_order_acquire); }

@@ -8,8 +8,16 @@
 
 // Unnamed manual-reset event: set by the standard-output pump on the detach
 // marker, or by the main thread when its wait ends other than by the tool's
-// exit. Absent when it could not be created; detach is off then.
+// exit, both through SignalDetach. Absent when it could not be created;
+// detach is off then.
 extern mw::UniqueHandle DetachEvent;
+
+// Sets DetachEvent, when there is one, after raising the flag that
+// DetachSignaled reads.
+void SignalDetach();
+// Whether SignalDetach has set DetachEvent. The pumps ask after every read:
+// testing the event itself would cost a round trip to the wineserver per read.
+bool DetachSignaled();
 
 // Pass the tool's output on to the launcher's console.
 extern bool WriteToolOutput;

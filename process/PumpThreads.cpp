@@ -1,5 +1,6 @@
 #include "process/PumpThreads.h"
 
+#include <cstdio>
 #include <iostream>
 
 #include "log/Log.h"
@@ -20,8 +21,8 @@ void PumpThreads::Start() {
   // Each pump takes its read end once; StopPumps may close the field later.
   HANDLE stdoutRead = Tool.StdoutRead.Get();
   HANDLE stderrRead = Tool.StderrRead.Get();
-  StdoutPump.Start([stdoutRead] { PumpOutput(stdoutRead, std::wcout, true); });
-  StderrPump.Start([stderrRead] { PumpOutput(stderrRead, std::wcerr, false); });
+  StdoutPump.Start([stdoutRead] { PumpOutput(stdoutRead, std::wcout, stdout, true); });
+  StderrPump.Start([stderrRead] { PumpOutput(stderrRead, std::wcerr, stderr, false); });
 }
 
 void PumpThreads::StopPumps(bool cancel) {

@@ -28,14 +28,14 @@ bool FitsAt(const unsigned char* pending, std::size_t position, unsigned char by
   return byte >= 0x80 && byte <= 0xBF;
 }
 
-void AppendCodePoint(char32_t codePoint, std::wstring& text) {
+void AppendCodePoint(char32_t codePoint, wchar_t*& out) {
   if (codePoint < 0x10000) {
-    text.push_back(static_cast<wchar_t>(codePoint));
+    *out++ = static_cast<wchar_t>(codePoint);
     return;
   }
   codePoint -= 0x10000;
-  text.push_back(static_cast<wchar_t>(0xD800 + (codePoint >> 10)));
-  text.push_back(static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF)));
+  *out++ = static_cast<wchar_t>(0xD800 + (codePoint >> 10));
+  *out++ = static_cast<wchar_t>(0xDC00 + (codePoint & 0x3FF));
 }
 
 }  // namespace
@@ -52,51 +52,56 @@ Utf8Decoder::Utf8Decoder() {
 }
 
 void Utf8Decoder::Decode(const char* bytes, std::size_t count, std::wstring& text) {
-  text.clear();
+  // No byte, of this read or pending from the last, gives more than one
+  // character, so the text is sized once and written through a pointer.
+  text.resize(PendingCount + count);
+  wchar_t* out = text.data();
   for (std::size_t i = 0; i < count; ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     // ASCII outside a sequence is by far the common case.
     if (byte < 0x80 && PendingCount == 0) {
-      text.push_back(static_cast<wchar_t>(byte));
+      *out++ = static_cast<wchar_t>(byte);
     } else {
-      DecodeByte(byte, text);
+      DecodeByte(byte, out);
     }
   }
+  text.resize(static_cast<std::size_t>(out - text.data()));
 }
 
 void Utf8Decoder::Finish(std::wstring& text) {
-  text.clear();
-  FlushPendingAsSingleBytes(text);
+  text.resize(PendingCount);
+  wchar_t* out = text.data();
+  FlushPendingAsSingleBytes(out);
 }
 
-void Utf8Decoder::DecodeByte(unsigned char byte, std::wstring& text) {
+void Utf8Decoder::DecodeByte(unsigned char byte, wchar_t*& out) {
   if (PendingCount != 0) {
     if (FitsAt(Pending, PendingCount, byte)) {
       Pending[PendingCount++] = byte;
       if (PendingCount < SequenceLength) return;
       char32_t codePoint = Pending[0] & (0x7F >> SequenceLength);
       for (std::size_t i = 1; i < SequenceLength; ++i) codePoint = codePoint << 6 | (Pending[i] & 0x3F);
-      AppendCodePoint(codePoint, text);
+      AppendCodePoint(codePoint, out);
       PendingCount = 0;
       return;
     }
     // The sequence broke off: its bytes stand alone, and this byte starts afresh.
-    FlushPendingAsSingleBytes(text);
+    FlushPendingAsSingleBytes(out);
   }
   if (byte < 0x80) {
-    text.push_back(static_cast<wchar_t>(byte));
+    *out++ = static_cast<wchar_t>(byte);
     return;
   }
   SequenceLength = LengthFromLeadByte(byte);
   if (SequenceLength == 0) {
-    text.push_back(AnsiCharacters[byte - 0x80]);
+    *out++ = AnsiCharacters[byte - 0x80];
     return;
   }
   Pending[0] = byte;
   PendingCount = 1;
 }
 
-void Utf8Decoder::FlushPendingAsSingleBytes(std::wstring& text) {
-  for (std::size_t i = 0; i < PendingCount; ++i) text.push_back(AnsiCharacters[Pending[i] - 0x80]);
+void Utf8Decoder::FlushPendingAsSingleBytes(wchar_t*& out) {
+  for (std::size_t i = 0; i < PendingCount; ++i) *out++ = AnsiCharacters[Pending[i] - 0x80];
   PendingCount = 0;
 }

@@ -18,8 +18,8 @@ class Utf8Decoder {
   void Finish(std::wstring& text);
 
  private:
-  void DecodeByte(unsigned char byte, std::wstring& text);
-  void FlushPendingAsSingleBytes(std::wstring& text);
+  void DecodeByte(unsigned char byte, wchar_t*& out);
+  void FlushPendingAsSingleBytes(wchar_t*& out);
 
   wchar_t AnsiCharacters[128];  // bytes 0x80 to 0xFF
   unsigned char Pending[4] = {};

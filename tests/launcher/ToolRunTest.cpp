@@ -140,6 +140,13 @@ TEST_F(ToolRun, NonAsciiInvalidAndZeroBytesAreEchoedAsCharacters) {
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + expected + SucceededLine);
 }
 
+TEST_F(ToolRun, TheCharacterUFFFFDoesNotSilenceTheRestOfTheRun) {
+  // U+FFFF is the wide streams' end-of-file value: writing it through one
+  // fails the stream, and every later write to it is lost.
+  const auto outcome = RunTool("out before \\xEF\\xBF\\xBF after\\n\nexit 0\n");
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "before \xEF\xBF\xBF after\r\n" + SucceededLine);
+}
+
 TEST_F(ToolRun, MegabytesOnBothStreamsArriveComplete) {
   constexpr std::size_t Bytes = 3 * 1024 * 1024 + 7;
   const auto outcome = RunTool("flood " + std::to_string(Bytes) + "\nexit 0\n");

@@ -53,11 +53,15 @@ RunLog ReadLogFile(const std::wstring& path) {
 }
 
 RunLog ReadRunLog(const ProgramResult& run) {
+  return ReadRunLog(run.ProcessId, run.StartSeconds, run.EndSeconds);
+}
+
+RunLog ReadRunLog(DWORD processId, long long startSeconds, long long endSeconds) {
   const std::wstring folder = LogFolder();
   RunLog log;
-  for (long long second = run.StartSeconds - 1; second <= run.EndSeconds + 1; ++second) {
+  for (long long second = startSeconds - 1; second <= endSeconds + 1; ++second) {
     const std::wstring path = folder + L"\\Mendora.Launcher-" + std::to_wstring(second) + L"-" +
-                              std::to_wstring(run.ProcessId) + L".txt";
+                              std::to_wstring(processId) + L".txt";
     if (!FileExists(path)) continue;
     const int count = log.FileCount + 1;
     log = ReadLogFile(path);

@@ -32,6 +32,7 @@ struct RunLog {
 // enough). The file is removed once read: Wine hands out a freed process id
 // again at once, and a later run in the same second would append to it.
 RunLog ReadRunLog(const ProgramResult& run);
+RunLog ReadRunLog(DWORD processId, long long startSeconds, long long endSeconds);
 RunLog ReadLogFile(const std::wstring& path);
 
 // Names of the files in the log folder, to find the log of a launcher that

@@ -125,7 +125,8 @@ TEST_F(StandInTool, RefusesABadScriptBeforeRunningAnyOfIt) {
   for (const char* script :
        {"out ok\nbogus 1\n", "out ok\nout \\q\n", "out ok\nout \\x4\n", "out ok\nout\n", "out ok\nsleep -1\n",
         "out ok\nsleep 4294967295\n", "out ok\nexit 0x100000000\n", "out ok\nexit 12abc\n",
-        "out ok\ntimestamp t.txt\nsleep 1\n", "out ok\ntimestamp t.txt\n", "out ok\nflood many\n"}) {
+        "out ok\ntimestamp t.txt\nsleep 1\n", "out ok\ntimestamp t.txt\n", "out ok\nflood many\n",
+        "out ok\nflood-out\n"}) {
     const auto result = Run(script);
     ASSERT_TRUE(result.Started) << result.StartError;
     EXPECT_EQ(result.ExitCode, stand_in::ToolErrorExitCode) << script;
@@ -156,6 +157,16 @@ TEST_F(StandInTool, FloodsBothStreamsWithExactByteCounts) {
   ExpectNumberedLines(result.Stderr, "stderr ");
 }
 
+TEST_F(StandInTool, FloodsStdoutAloneWhenAsked) {
+  constexpr std::size_t Bytes = 1024 * 1024 + 3;
+  const auto result = Run("flood-out " + std::to_string(Bytes) + "\nout !\n");
+  ASSERT_TRUE(result.Started) << result.StartError;
+  EXPECT_EQ(result.ExitCode, 0u);
+  ASSERT_EQ(result.Stdout.size(), Bytes + 1);
+  EXPECT_EQ(result.Stderr, "");
+  ExpectNumberedLines(result.Stdout.substr(0, Bytes), "stdout ");
+}
+
 TEST_F(StandInTool, GrandchildKeepsThePipesOpenAfterTheToolExits) {
   const std::wstring grandchildScript = Folder / L"grand child.script";
   ASSERT_TRUE(stand_in::WriteWholeFile(grandchildScript, "sleep 2500\nout grandchild\\n\nerr late\n"));
@@ -177,26 +188,30 @@ TEST_F(StandInTool, GrandchildKeepsThePipesOpenAfterTheToolExits) {
   EXPECT_TRUE(stand_in::ReadWholeFile(grandchildScript + stand_in::RecordSuffix, grandchildRecord));
 }
 
-TEST_F(StandInTool, TimestampIsTakenJustBeforeItsWrite) {
+TEST_F(StandInTool, TimestampIsTakenJustBeforeItsWriteOrExit) {
   const std::wstring stampFile = Folder / L"written at";
-  LARGE_INTEGER frequency{};
-  LARGE_INTEGER before{};
-  LARGE_INTEGER after{};
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&before);
-  const auto result = Run("sleep 300\ntimestamp " + Narrow(stampFile) + "\nout x\n");
-  QueryPerformanceCounter(&after);
-  ASSERT_TRUE(result.Started) << result.StartError;
-  EXPECT_EQ(result.ExitCode, 0u);
-  EXPECT_EQ(result.Stdout, "x");
+  for (const char* stamped : {"out x\n", "exit 5\n"}) {
+    LARGE_INTEGER frequency{};
+    LARGE_INTEGER before{};
+    LARGE_INTEGER after{};
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    const auto result = Run("sleep 300\ntimestamp " + Narrow(stampFile) + "\n" + stamped + "out never\n");
+    QueryPerformanceCounter(&after);
+    ASSERT_TRUE(result.Started) << result.StartError;
+    const bool exits = stamped[0] == 'e';
+    EXPECT_EQ(result.ExitCode, exits ? 5u : 0u) << stamped;
+    EXPECT_EQ(result.Stdout, exits ? "" : "xnever") << stamped;
 
-  std::string text;
-  ASSERT_TRUE(stand_in::ReadWholeFile(stampFile, text));
-  ASSERT_FALSE(text.empty());
-  ASSERT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) << text;
-  const long long stamp = std::stoll(text);
-  EXPECT_GE(stamp, before.QuadPart + frequency.QuadPart * 3 / 10) << "taken after the sleep";
-  EXPECT_LE(stamp, after.QuadPart);
+    std::string text;
+    ASSERT_TRUE(stand_in::ReadWholeFile(stampFile, text)) << stamped;
+    ASSERT_FALSE(text.empty()) << stamped;
+    ASSERT_TRUE(std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) << text;
+    const long long stamp = std::stoll(text);
+    EXPECT_GE(stamp, before.QuadPart + frequency.QuadPart * 3 / 10) << "taken after the sleep: " << stamped;
+    EXPECT_LE(stamp, after.QuadPart) << stamped;
+    ASSERT_TRUE(DeleteFileW(stampFile.c_str()));
+  }
 }
 
 }  // namespace

@@ -31,4 +31,6 @@ void FloodBothStreams(unsigned long long bytesPerStream) {
   errorWriter.join();
 }
 
+void FloodStdout(unsigned long long bytes) { FloodStream(Stream::Out, bytes); }
+
 }  // namespace stand_in

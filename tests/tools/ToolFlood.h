@@ -7,4 +7,7 @@ namespace stand_in {
 // one after the other deadlocks on full pipes.
 void FloodBothStreams(unsigned long long bytesPerStream);
 
+// The same numbered lines, to stdout alone.
+void FloodStdout(unsigned long long bytes);
+
 }  // namespace stand_in

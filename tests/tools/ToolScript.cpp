@@ -74,8 +74,8 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
   const std::string_view name = line.substr(0, space);
   const std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
   const bool isWrite = name == "out" || name == "err";
-  if (!pendingTimestamp.empty() && !isWrite) {
-    error = "timestamp must be followed by out or err";
+  if (!pendingTimestamp.empty() && !isWrite && name != "exit") {
+    error = "timestamp must be followed by out, err or exit";
     return false;
   }
 
@@ -113,12 +113,12 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
     commands.push_back(SleepFor{static_cast<DWORD>(number)});
     return true;
   }
-  if (name == "flood") {
+  if (name == "flood" || name == "flood-out") {
     if (!ParseNumber(argument, 10, ~0ull, number)) {
-      error = "flood needs a decimal byte count";
+      error = std::string(name) + " needs a decimal byte count";
       return false;
     }
-    commands.push_back(Flood{number});
+    commands.push_back(Flood{number, name == "flood-out"});
     return true;
   }
   if (name == "exit") {
@@ -127,7 +127,7 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
       error = "exit needs a 32-bit code, decimal or 0x hex";
       return false;
     }
-    commands.push_back(ExitWith{code});
+    commands.push_back(ExitWith{code, std::exchange(pendingTimestamp, {})});
     return true;
   }
   error = "unknown command";

@@ -16,13 +16,15 @@
 //
 //   out <text>         one WriteFile of <text> to stdout, nothing added
 //   err <text>         the same to stderr
-//   timestamp <file>   the next out/err (it must follow) stores the
-//                      QueryPerformanceCounter value taken just before its
-//                      WriteFile into <file>, in decimal, after the write
+//   timestamp <file>   the next command, which must be out, err or exit,
+//                      stores the QueryPerformanceCounter value taken just
+//                      before its WriteFile (or its exit) into <file>, in
+//                      decimal: after the write, or before the exit
 //   sleep <ms>         decimal milliseconds
 //   flood <bytes>      <bytes> bytes of numbered lines ("stdout 1\n", ...) to
 //                      stdout and, from a second thread at the same time,
 //                      ("stderr 1\n", ...) to stderr; the last line may be cut
+//   flood-out <bytes>  the same numbered lines to stdout only
 //   grandchild <file>  starts this exe again, following script <file>, with
 //                      stdout and stderr inherited; does not wait for it
 //   exit <code>        exits with the code: decimal, or hex after "0x"
@@ -42,12 +44,14 @@ struct SleepFor {
 };
 struct Flood {
   unsigned long long BytesPerStream;
+  bool StdoutOnly;
 };
 struct StartGrandchild {
   std::wstring ScriptFile;
 };
 struct ExitWith {
   DWORD Code;
+  std::wstring TimestampFile;  // empty: no time recorded
 };
 
 using ScriptCommand = std::variant<WriteBytes, SleepFor, Flood, StartGrandchild, ExitWith>;

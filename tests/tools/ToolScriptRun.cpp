@@ -9,18 +9,32 @@ namespace stand_in {
 
 namespace {
 
+LARGE_INTEGER Now() {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
+void SaveTimestamp(const std::wstring& file, LARGE_INTEGER time) {
+  if (!WriteWholeFile(file, std::to_string(time.QuadPart))) FailTool("cannot write timestamp file " + ToUtf8(file));
+}
+
 void Write(const WriteBytes& write) {
   if (write.TimestampFile.empty()) {
     WriteOnce(write.Target, write.Bytes);
     return;
   }
-  LARGE_INTEGER now{};
-  QueryPerformanceCounter(&now);
+  const LARGE_INTEGER before = Now();
   WriteOnce(write.Target, write.Bytes);
   // Saved after the write so the file I/O does not count as latency.
-  if (!WriteWholeFile(write.TimestampFile, std::to_string(now.QuadPart))) {
-    FailTool("cannot write timestamp file " + ToUtf8(write.TimestampFile));
-  }
+  SaveTimestamp(write.TimestampFile, before);
+}
+
+// Nothing runs after an exit, so here the file I/O does count, making a
+// latency measured from this time a little longer than it is.
+DWORD Exit(const ExitWith& exit) {
+  if (!exit.TimestampFile.empty()) SaveTimestamp(exit.TimestampFile, Now());
+  return exit.Code;
 }
 
 void Start(const StartGrandchild& grandchild, const std::wstring& ownPath) {
@@ -53,11 +67,15 @@ DWORD RunScript(const std::vector<ScriptCommand>& commands, const std::wstring& 
     } else if (const auto* sleep = std::get_if<SleepFor>(&command)) {
       Sleep(sleep->Milliseconds);
     } else if (const auto* flood = std::get_if<Flood>(&command)) {
-      FloodBothStreams(flood->BytesPerStream);
+      if (flood->StdoutOnly) {
+        FloodStdout(flood->BytesPerStream);
+      } else {
+        FloodBothStreams(flood->BytesPerStream);
+      }
     } else if (const auto* grandchild = std::get_if<StartGrandchild>(&command)) {
       Start(*grandchild, ownPath);
     } else {
-      return std::get<ExitWith>(command).Code;
+      return Exit(std::get<ExitWith>(command));
     }
   }
   return 0;

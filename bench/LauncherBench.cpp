@@ -1,0 +1,257 @@
+#include "bench/LauncherBench.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "bench/Median.h"
+#include "bench/OutputFile.h"
+#include "tests/support/ProcessList.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/RunLog.h"
+
+namespace bench {
+
+namespace {
+
+using testing_support::Narrow;
+
+constexpr testing_support::FileVersion CurrentTool{7, 9, 12, 40};
+constexpr std::uint64_t StartedLineBytes = sizeof "Patch execution started.\r\n" - 1;
+constexpr std::uint64_t SucceededLineBytes = sizeof "Patch execution finished successfully.\r\n" - 1;
+constexpr std::uint64_t ConsoleLineBytes = StartedLineBytes + SucceededLineBytes;
+constexpr double Megabyte = 1024.0 * 1024.0;
+
+bool Fail(const std::string& why) {
+  std::fprintf(stderr, "bench: %s\n", why.c_str());
+  return false;
+}
+
+std::uint64_t DecimalDigits(std::uint64_t number) {
+  std::uint64_t digits = 1;
+  while (number >= 10) {
+    number /= 10;
+    ++digits;
+  }
+  return digits;
+}
+
+// Line ends within the first `bytes` bytes of the stand-in's numbered
+// standard-output lines ("stdout 1\n", ...): the launcher writes each as CR LF.
+std::uint64_t NumberedLineEnds(std::uint64_t bytes) {
+  std::uint64_t written = 0;
+  for (std::uint64_t line = 1;; ++line) {
+    written += sizeof "stdout \n" - 1 + DecimalDigits(line);
+    if (written > bytes) return line - 1;
+  }
+}
+
+std::string Milliseconds(double value) { return Fixed(value, 1) + " ms"; }
+
+std::wstring PipeDrainLimitPath() { return testing_support::BinaryFolder() + L"PipeDrainLimit.exe"; }
+
+}  // namespace
+
+LauncherBench::LauncherBench(const BenchSettings& settings)
+    : Settings(settings), World(Scratch / L"Valcrest", Scratch / L"pkg"), StampFile(Scratch / L"stamp.txt") {
+  World.AddPackageFile(L"patch.rvx");
+}
+
+bool LauncherBench::InstallTool(const std::string& script) {
+  if (!World.InstallTool(CurrentTool, script)) return Fail("cannot install the stand-in tool");
+  return true;
+}
+
+LauncherBench::Run LauncherBench::RunWithOutputFiles(TimedRequest request) {
+  const OutputFile output(Scratch / L"stdout.txt");
+  const OutputFile errors(Scratch / L"stderr.txt");
+  request.Stdout = output.Handle();
+  request.Stderr = errors.Handle();
+  Run run;
+  run.Result = RunTimed(request);
+  run.StdoutBytes = output.Size();
+  run.StderrBytes = errors.Size();
+  return run;
+}
+
+LauncherBench::Run LauncherBench::RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory) {
+  TimedRequest request;
+  request.Program = World.LauncherPath();
+  request.Sfxcmd = sfxcmd;
+  request.SampleMemory = sampleMemory;
+  return RunWithOutputFiles(request);
+}
+
+LauncherBench::Run LauncherBench::RunDirect(const std::wstring& program, const std::wstring& arguments) {
+  TimedRequest request;
+  request.Program = program;
+  request.Arguments = arguments;
+  return RunWithOutputFiles(request);
+}
+
+bool LauncherBench::LauncherRunWorked(const Run& run, std::uint64_t stdoutBytes, const char* what) const {
+  if (!run.Result.Ended) return Fail(std::string(what) + ": the launcher did not start or end");
+  if (run.Result.ExitCode != 0) return Fail(std::string(what) + ": exit code " + std::to_string(run.Result.ExitCode));
+  if (run.StdoutBytes != stdoutBytes || run.StderrBytes != 0) {
+    return Fail(std::string(what) + ": " + std::to_string(run.StdoutBytes) + " bytes on stdout (" +
+                std::to_string(stdoutBytes) + " expected) and " + std::to_string(run.StderrBytes) + " on stderr");
+  }
+  return true;
+}
+
+bool LauncherBench::LatencyToEnd(const Run& run, double& milliseconds) const {
+  const std::string text = testing_support::ReadFileBytes(StampFile);
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return Fail("the tool stored no time");
+  }
+  milliseconds = TicksToMilliseconds(run.Result.EndTicks - std::stoll(text));
+  return true;
+}
+
+bool LauncherBench::Throughput(std::vector<ResultRow>& rows) {
+  const std::uint64_t bytes = Settings.FloodBytes;
+  if (!InstallTool("flood-out " + std::to_string(bytes) + "\nexit 0\n")) return false;
+  const std::uint64_t launcherBytes = bytes + NumberedLineEnds(bytes) + ConsoleLineBytes;
+
+  std::vector<double> launcherMs;
+  std::vector<double> limitMs;
+  for (int i = 0; i < Settings.Runs; ++i) {
+    const Run launcher = RunLauncher(L"/detach");
+    if (!LauncherRunWorked(launcher, launcherBytes, "throughput")) return false;
+    launcherMs.push_back(TicksToMilliseconds(launcher.Result.EndTicks - launcher.Result.StartTicks));
+
+    const Run drain = RunDirect(PipeDrainLimitPath(), L"\"" + World.ToolPath() + L"\"");
+    if (!drain.Result.Ended || drain.Result.ExitCode != 0 || drain.StdoutBytes != bytes) {
+      return Fail("the limit program failed: exit code " + std::to_string(drain.Result.ExitCode) + ", " +
+                  std::to_string(drain.StdoutBytes) + " bytes");
+    }
+    limitMs.push_back(TicksToMilliseconds(drain.Result.EndTicks - drain.Result.StartTicks));
+  }
+  const double launcher = Median(launcherMs);
+  const double drain = Median(limitMs);
+  const double megabytes = static_cast<double>(bytes) / Megabyte;
+  rows.push_back({"Throughput, " + Fixed(megabytes, 0) + " MB to stdout, echo and marker search",
+                  Milliseconds(launcher) + " (" + Fixed(megabytes * 1000 / launcher, 1) + " MB/s)",
+                  "limit " + Milliseconds(drain) + " (" + Fixed(megabytes * 1000 / drain, 1) + " MB/s)",
+                  Fixed(launcher / drain, 2) + "x", "<= 1.25x", launcher / drain <= 1.25});
+  return true;
+}
+
+bool LauncherBench::Memory(std::vector<ResultRow>& rows) {
+  std::vector<double> privateMb[2];
+  std::vector<double> workingSetMb[2];
+  const std::uint64_t sizes[2] = {Settings.SmallFloodBytes, Settings.FloodBytes};
+  for (int i = 0; i < Settings.Runs; ++i) {
+    for (int size = 0; size < 2; ++size) {
+      const std::uint64_t bytes = sizes[size];
+      if (!InstallTool("flood-out " + std::to_string(bytes) + "\nexit 0\n")) return false;
+      const Run launcher = RunLauncher(L"/detach", true);
+      if (!LauncherRunWorked(launcher, bytes + NumberedLineEnds(bytes) + ConsoleLineBytes, "memory")) return false;
+      if (launcher.Result.PeakPrivateBytes == 0) return Fail("no memory counters could be read");
+      privateMb[size].push_back(static_cast<double>(launcher.Result.PeakPrivateBytes) / Megabyte);
+      workingSetMb[size].push_back(static_cast<double>(launcher.Result.PeakWorkingSetBytes) / Megabyte);
+    }
+  }
+  const std::string large = Fixed(static_cast<double>(sizes[1]) / Megabyte, 0) + " MB out";
+  const std::string small = Fixed(static_cast<double>(sizes[0]) / Megabyte, 0) + " MB out";
+  const double privateGrowth = Median(privateMb[1]) - Median(privateMb[0]);
+  const double workingSetGrowth = Median(workingSetMb[1]) - Median(workingSetMb[0]);
+  rows.push_back({"Peak private memory, detach requested", Fixed(Median(privateMb[1]), 2) + " MB at " + large,
+                  Fixed(Median(privateMb[0]), 2) + " MB at " + small, Fixed(privateGrowth, 2) + " MB more",
+                  "< 1 MB more", privateGrowth < 1.0});
+  rows.push_back({"Peak working set, detach requested (for reference)",
+                  Fixed(Median(workingSetMb[1]), 2) + " MB at " + large,
+                  Fixed(Median(workingSetMb[0]), 2) + " MB at " + small, Fixed(workingSetGrowth, 2) + " MB more", "",
+                  false});
+  return true;
+}
+
+bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
+  // The stored time is the tool's exit: the stand-in exits at once after it.
+  if (!InstallTool("timestamp " + Narrow(StampFile) + "\nexit 0\n")) return false;
+  std::vector<double> launcherMs;
+  std::vector<double> toolMs;
+  std::vector<double> copyMs;
+  std::vector<double> launcherEndMs;
+  std::vector<double> copyEndMs;
+  // The first round warms the file cache and Wine's loaded libraries.
+  for (int i = -1; i < Settings.Runs; ++i) {
+    DeleteFileW(StampFile.c_str());
+    const Run launcher = RunLauncher(L"");
+    if (!LauncherRunWorked(launcher, ConsoleLineBytes, "start overhead")) return false;
+    double launcherEnd = 0;
+    if (!LatencyToEnd(launcher, launcherEnd)) return false;
+
+    const Run tool = RunDirect(World.ToolPath(), L"");
+    if (!tool.Result.Ended || tool.Result.ExitCode != 0) return Fail("the tool alone failed");
+
+    DeleteFileW(StampFile.c_str());
+    const Run copy = RunDirect(PipeDrainLimitPath(), L"\"" + World.ToolPath() + L"\"");
+    if (!copy.Result.Ended || copy.Result.ExitCode != 0) return Fail("the plain pipe copy failed");
+    double copyEnd = 0;
+    if (!LatencyToEnd(copy, copyEnd)) return false;
+
+    if (i < 0) continue;
+    launcherMs.push_back(TicksToMilliseconds(launcher.Result.EndTicks - launcher.Result.StartTicks));
+    toolMs.push_back(TicksToMilliseconds(tool.Result.EndTicks - tool.Result.StartTicks));
+    copyMs.push_back(TicksToMilliseconds(copy.Result.EndTicks - copy.Result.StartTicks));
+    launcherEndMs.push_back(launcherEnd);
+    copyEndMs.push_back(copyEnd);
+  }
+  const double launcher = Median(launcherMs);
+  const double tool = Median(toolMs);
+  const double copy = Median(copyMs);
+  rows.push_back({"Start overhead, tool exits at once", Milliseconds(launcher), "tool alone " + Milliseconds(tool),
+                  Fixed(launcher / tool, 2) + "x", "<= 2x", launcher / tool <= 2.0});
+  rows.push_back({"Start floor: plain pipe copy starting the tool hidden (for reference)", Milliseconds(copy),
+                  "tool alone " + Milliseconds(tool), Fixed(copy / tool, 2) + "x", "", false});
+  rows.push_back({"Its exit to the end, tool exits at once (for reference)", Milliseconds(Median(launcherEndMs)),
+                  "plain pipe copy " + Milliseconds(Median(copyEndMs)), "-", "", false});
+  return true;
+}
+
+bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
+  // The sleep lets the launcher settle into its wait before the marker comes.
+  if (!InstallTool("sleep 300\ntimestamp " + Narrow(StampFile) +
+                   "\nout Patch validation finished\\n\nsleep 60000\n")) {
+    return false;
+  }
+  std::vector<double> latencies;
+  for (int i = -1; i < Settings.Runs; ++i) {
+    DeleteFileW(StampFile.c_str());
+    const Run launcher = RunLauncher(L"/detach");
+    // The tool goes on after a detach; it must not hold its exe for the next install.
+    testing_support::EndProcesses(L"rivlet.exe");
+    if (!LauncherRunWorked(launcher, StartedLineBytes + sizeof "Patch validation finished\r\n" - 1, "detach")) {
+      return false;
+    }
+    if (!testing_support::ReadRunLog(launcher.Result.ProcessId, launcher.Result.StartSeconds, launcher.Result.EndSeconds).Has("[INFO] Detach was signaled.")) {
+      return Fail("the launcher did not detach");
+    }
+    double latency = 0;
+    if (!LatencyToEnd(launcher, latency)) return false;
+    if (i >= 0) latencies.push_back(latency);
+  }
+  const double latency = Median(latencies);
+  rows.push_back({"Detach latency, marker written to launcher ended", Milliseconds(latency), "-",
+                  Milliseconds(latency), "< 50 ms", latency < 50.0});
+  return true;
+}
+
+bool LauncherBench::EndLatency(std::vector<ResultRow>& rows) {
+  if (!InstallTool("sleep 300\ntimestamp " + Narrow(StampFile) + "\nexit 0\n")) return false;
+  std::vector<double> latencies;
+  for (int i = -1; i < Settings.Runs; ++i) {
+    DeleteFileW(StampFile.c_str());
+    const Run launcher = RunLauncher(L"");
+    if (!LauncherRunWorked(launcher, ConsoleLineBytes, "end")) return false;
+    double latency = 0;
+    if (!LatencyToEnd(launcher, latency)) return false;
+    if (i >= 0) latencies.push_back(latency);
+  }
+  const double latency = Median(latencies);
+  rows.push_back({"End latency, tool exit to launcher ended", Milliseconds(latency), "-", Milliseconds(latency),
+                  "< 50 ms", latency < 50.0});
+  return true;
+}
+
+}  // namespace bench

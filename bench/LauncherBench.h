@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bench/ResultTable.h"
+#include "bench/TimedRun.h"
+#include "tests/support/LauncherWorld.h"
+#include "tests/support/ScratchFiles.h"
+
+namespace bench {
+
+struct BenchSettings {
+  int Runs;  // timed runs of each side of a case
+  std::uint64_t FloodBytes;       // tool output of the throughput and the large memory runs
+  std::uint64_t SmallFloodBytes;  // tool output of the small memory run
+};
+
+// The cases, run on a machine set up as for a patch: the stand-in installed
+// as a current patching tool, the launcher in a package folder beside
+// patch.rvx. Each case adds its rows, or says on stderr why a run went wrong
+// and returns false: a failed run is never measured.
+class LauncherBench {
+ public:
+  explicit LauncherBench(const BenchSettings& settings);
+
+  bool Throughput(std::vector<ResultRow>& rows);
+  bool Memory(std::vector<ResultRow>& rows);
+  bool StartOverhead(std::vector<ResultRow>& rows);
+  bool DetachLatency(std::vector<ResultRow>& rows);
+  bool EndLatency(std::vector<ResultRow>& rows);
+
+ private:
+  struct Run {
+    TimedResult Result;
+    std::uint64_t StdoutBytes = 0;
+    std::uint64_t StderrBytes = 0;
+  };
+
+  bool InstallTool(const std::string& script);
+  Run RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory = false);
+  Run RunDirect(const std::wstring& program, const std::wstring& arguments);
+  Run RunWithOutputFiles(TimedRequest request);
+  // The launcher's run, checked: it ended with 0 and wrote `stdoutBytes`
+  // bytes to standard output and nothing to standard error.
+  bool LauncherRunWorked(const Run& run, std::uint64_t stdoutBytes, const char* what) const;
+  // Milliseconds from the time the tool stored in StampFile to the launcher's end.
+  bool LatencyToEnd(const Run& run, double& milliseconds) const;
+
+  BenchSettings Settings;
+  testing_support::ScratchFolder Scratch{L"bench"};
+  testing_support::LauncherWorld World;
+  const std::wstring StampFile;
+};
+
+}  // namespace bench

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <algorithm>
+#include <vector>
+
+namespace bench {
+
+// The middle value; for an even count, the mean of the two middle ones.
+inline double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+}  // namespace bench

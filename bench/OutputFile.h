@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "base/UniqueHandle.h"
+
+namespace bench {
+
+// A new, empty file that a started program inherits as its standard output
+// or error; deleted when the object ends.
+class OutputFile {
+ public:
+  explicit OutputFile(std::wstring path);
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile();
+
+  HANDLE Handle() const { return File.Get(); }
+  // What was written to it so far; 0 when it could not be created.
+  std::uint64_t Size() const;
+
+ private:
+  std::wstring Path;
+  mw::UniqueHandle File;
+};
+
+}  // namespace bench
