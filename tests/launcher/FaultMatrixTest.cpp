@@ -55,8 +55,7 @@ class ProductRows : public ::testing::Test {
     EXPECT_TRUE(outcome.Tool.has_value());
   }
 
-  ScratchFolder Scratch{L"matrix"};
-  LauncherWorld World{Scratch / L"Valcrest", Scratch / L"pkg"};
+  LauncherWorld World{testing_support::ScratchTag{L"matrix"}};
 };
 
 TEST_F(ProductRows, ValueOfTheWrongTypeWithoutServiceIsNoProduct) {
@@ -104,13 +103,8 @@ TEST(ProductRow, InstallFolderWithBlanksAndNonAsciiCharacters) {
   EXPECT_EQ(outcome.Tool->CommandLine.rfind(L"\"" + world.ToolPath() + L"\" /encfile ", 0), 0u);
 }
 
-class FileRows : public ::testing::Test {
- protected:
-  ScratchFolder Scratch{L"files"};
-};
-
-TEST_F(FileRows, AToolThatIsNotAProgramCannotBeStarted) {
-  LauncherWorld world(Scratch / L"Valcrest", Scratch / L"pkg");
+TEST(FileRows, AToolThatIsNotAProgramCannotBeStarted) {
+  LauncherWorld world(testing_support::ScratchTag{L"files"});
   ASSERT_TRUE(testing_support::CreateFolders(world.InstallFolder() + L"\\installer"));
   ASSERT_TRUE(testing_support::WriteFileBytes(world.ToolPath(), "this is not a program"));
   ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
@@ -122,8 +116,8 @@ TEST_F(FileRows, AToolThatIsNotAProgramCannotBeStarted) {
   EXPECT_TRUE(outcome.Log.Has("[ERROR] rivlet.exe could not be run!"));
 }
 
-TEST_F(FileRows, OnlyTheOldPackageForACurrentToolIsAMissingPackage) {
-  LauncherWorld world(Scratch / L"Valcrest", Scratch / L"pkg");
+TEST(FileRows, OnlyTheOldPackageForACurrentToolIsAMissingPackage) {
+  LauncherWorld world(testing_support::ScratchTag{L"files"});
   ASSERT_TRUE(world.InstallTool(CurrentTool));
   ASSERT_TRUE(world.AddPackageFile(L"patch.rvx.old"));
   const auto outcome = world.Run(L"");
@@ -133,8 +127,9 @@ TEST_F(FileRows, OnlyTheOldPackageForACurrentToolIsAMissingPackage) {
   EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(world.PackagePath(L"patch.rvx")) + " not found!"));
 }
 
-TEST_F(FileRows, LauncherFolderWithBlanksAndNonAsciiCharacters) {
-  LauncherWorld world(Scratch / L"Valcrest", Scratch / L"pkg \u00f1 \u65e5\u672c x");
+TEST(FileRows, LauncherFolderWithBlanksAndNonAsciiCharacters) {
+  ScratchFolder scratch(L"files");
+  LauncherWorld world(scratch / L"Valcrest", scratch / L"pkg \u00f1 \u65e5\u672c x");
   ASSERT_TRUE(world.InstallTool(CurrentTool));
   ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
   const auto outcome = world.Run(L"");
@@ -182,8 +177,7 @@ class OptionRows : public ::testing::Test {
     return "(no command line logged)";
   }
 
-  ScratchFolder Scratch{L"options"};
-  LauncherWorld World{Scratch / L"Valcrest", Scratch / L"pkg"};
+  LauncherWorld World{testing_support::ScratchTag{L"options"}};
 };
 
 TEST_F(OptionRows, UnbalancedQuotesRunToTheEnd) {
@@ -202,8 +196,7 @@ TEST_F(OptionRows, NonAsciiSwitchesAreNotTheirAsciiLookAlikes) {
 
 class ToolRows : public ::testing::Test {
  protected:
-  ScratchFolder Scratch{L"tools"};
-  LauncherWorld World{Scratch / L"Valcrest", Scratch / L"pkg"};
+  LauncherWorld World{testing_support::ScratchTag{L"tools"}};
 };
 
 TEST_F(ToolRows, MarkerFollowedByMoreOutputStillDetaches) {

@@ -78,8 +78,7 @@ TEST(ToolInvocationRun, OldToolGetsTheOldPackageAndTheScriptFolder) {
 
 class ToolInvocationWorld : public ::testing::Test {
  protected:
-  ScratchFolder Scratch{L"invocation"};
-  LauncherWorld World{Scratch / L"Valcrest", Scratch / L"pkg"};
+  LauncherWorld World{testing_support::ScratchTag{L"invocation"}};
 };
 
 TEST_F(ToolInvocationWorld, VersionThresholdsDecideEchoAndDetach) {

@@ -16,7 +16,6 @@ using testing_support::LauncherWorld;
 using testing_support::StartedLine;
 using testing_support::SucceededLine;
 using testing_support::Narrow;
-using testing_support::ScratchFolder;
 
 
 // The launcher's console is a text-mode stream: every LF goes out as CR LF.
@@ -34,7 +33,7 @@ bool ToolStillRuns() { return !testing_support::FindProcesses(L"rivlet.exe").emp
 class ToolRun : public ::testing::Test {
  protected:
   explicit ToolRun(const wchar_t* launcherBuild = L"Mendora.Launcher.exe")
-      : World(Scratch / L"Valcrest", Scratch / L"pkg", launcherBuild) {
+      : World(testing_support::ScratchTag{L"toolrun"}, launcherBuild) {
     World.AddPackageFile(L"patch.rvx");
   }
 
@@ -44,7 +43,6 @@ class ToolRun : public ::testing::Test {
     return World.Run(sfxcmd, 60000);
   }
 
-  ScratchFolder Scratch{L"toolrun"};
   LauncherWorld World;
 };
 
@@ -182,9 +180,9 @@ TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning
 }
 
 TEST_F(ShortLimitsToolRun, AGrandchildHoldingThePipesDelaysTheEndOnlyByTheJoins) {
-  ASSERT_TRUE(testing_support::WriteFileBytes(Scratch / L"grandchild.script", "sleep 30000\n"));
-  const auto outcome =
-      RunTool("out tool done\\n\ngrandchild " + Narrow(Scratch / L"grandchild.script") + "\nexit 0\n");
+  const std::wstring grandchildScript = World.InstallFolder() + L"\\grandchild.script";
+  ASSERT_TRUE(testing_support::WriteFileBytes(grandchildScript, "sleep 30000\n"));
+  const auto outcome = RunTool("out tool done\\n\ngrandchild " + Narrow(grandchildScript) + "\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_FALSE(outcome.Result.TimedOut);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "tool done\r\n" + SucceededLine);

@@ -8,6 +8,15 @@ namespace testing_support {
 
 LauncherWorld::LauncherWorld(std::wstring installFolder, std::wstring packageFolder, const wchar_t* launcherBuild)
     : Install(std::move(installFolder)), Package(std::move(packageFolder)) {
+  Prepare(launcherBuild);
+}
+
+LauncherWorld::LauncherWorld(const ScratchTag& scratch, const wchar_t* launcherBuild)
+    : Scratch(std::in_place, scratch.Name), Install(*Scratch / L"Valcrest"), Package(*Scratch / L"pkg") {
+  Prepare(launcherBuild);
+}
+
+void LauncherWorld::Prepare(const wchar_t* launcherBuild) {
   RemoveEverything();
   CreateFolders(Install);
   CreateFolders(Package);

@@ -7,6 +7,7 @@
 
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
+#include "tests/support/ScratchFiles.h"
 #include "tests/support/StandInTool.h"
 
 namespace testing_support {
@@ -17,6 +18,11 @@ inline constexpr FileVersion CurrentTool{7, 9, 12, 40};
 // The launcher's own standard-output lines as they reach a pipe.
 inline const std::string StartedLine = "Patch execution started.\r\n";
 inline const std::string SucceededLine = "Patch execution finished successfully.\r\n";
+
+// Names the scratch folder a world makes for itself.
+struct ScratchTag {
+  std::wstring Name;
+};
 
 struct LauncherOutcome {
   ProgramResult Result;
@@ -31,6 +37,8 @@ class LauncherWorld {
  public:
   LauncherWorld(std::wstring installFolder, std::wstring packageFolder,
                 const wchar_t* launcherBuild = L"Mendora.Launcher.exe");
+  // Both folders ("Valcrest" and "pkg") in a scratch folder of the world's own.
+  explicit LauncherWorld(const ScratchTag& scratch, const wchar_t* launcherBuild = L"Mendora.Launcher.exe");
   LauncherWorld(const LauncherWorld&) = delete;
   LauncherWorld& operator=(const LauncherWorld&) = delete;
   ~LauncherWorld();
@@ -53,8 +61,10 @@ class LauncherWorld {
   LauncherOutcome Run(ProgramRequest request) const;
 
  private:
+  void Prepare(const wchar_t* launcherBuild);
   void RemoveEverything() const;
 
+  std::optional<ScratchFolder> Scratch;  // removed last, after the folders in it
   std::wstring Install;
   std::wstring Package;
 };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/UniqueHandle.h"
+#include "tests/tools/ToolFiles.h"
 
 namespace testing_support {
 
@@ -150,21 +151,8 @@ std::wstring BinaryFolder() {
   return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), units);
-  return text;
-}
+std::wstring Widen(const std::string& utf8) { return stand_in::FromUtf8(utf8); }
 
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int bytes =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
-  return utf8;
-}
+std::string Narrow(const std::wstring& text) { return stand_in::ToUtf8(text); }
 
 }  // namespace testing_support

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include "tests/tools/ToolFiles.h"
 
 namespace testing_support {
 
@@ -46,17 +45,12 @@ bool CreateFolders(const std::wstring& path) {
   return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream file(path.c_str(), std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(file);
-}
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) { return stand_in::WriteWholeFile(path, bytes); }
 
 std::string ReadFileBytes(const std::wstring& path) {
-  std::ifstream file(path.c_str(), std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
+  std::string bytes;
+  stand_in::ReadWholeFile(path, bytes);
+  return bytes;
 }
 
 bool FileExists(const std::wstring& path) {
