@@ -21,6 +21,8 @@ void RestrictDllSearchOrder() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   if (auto setDefaultDllDirectories =
           mw::ProcAddress<SetDefaultDllDirectoriesFunction>(kernel, "SetDefaultDllDirectories")) {
-    setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+    // The system folder only: the launcher is linked statically and needs no
+    // DLL of its own folder, which may be a shared or download folder.
+    setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
 }

@@ -4,6 +4,6 @@
 // input reads wide text.
 void SetConsoleModes();
 
-// Takes the application folder and the current folder out of the DLL search
-// path where the system allows it.
+// Restricts DLLs loaded by name at run time, by the launcher or by the system
+// DLLs it uses, to the system folder, where the system allows it.
 void RestrictDllSearchOrder();

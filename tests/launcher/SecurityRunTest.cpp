@@ -1,3 +1,6 @@
+// What an ordinary local user can plant, link or point elsewhere before an
+// elevated launcher runs, and what the launcher does with it.
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,40 +13,51 @@
 namespace {
 
 using testing_support::BinaryFolder;
-using testing_support::FileExists;
 using testing_support::CurrentTool;
+using testing_support::FileExists;
 using testing_support::LauncherWorld;
 using testing_support::ProgramRequest;
 using testing_support::ScratchFolder;
 
+struct PlantedDllRow {
+  const wchar_t* Name;     // as it is planted, without ".dll"
+  const wchar_t* Build;    // the planted DLL as built
+  const wchar_t* Control;  // a program that does load it from its own folder
+};
 
-TEST(Security, AVersionDllPlantedBesideTheLauncherIsNeverLoaded) {
-  ScratchFolder scratch(L"plant");
-  LauncherWorld world(scratch / L"Valcrest", scratch / L"pkg");
-  ASSERT_TRUE(world.InstallTool(CurrentTool));
-  ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
-  ASSERT_TRUE(CopyFileW((BinaryFolder() + L"PlantedVersion.dll").c_str(), world.PackagePath(L"version.dll").c_str(),
-                        FALSE));
-  const std::wstring marker = world.PackagePath(L"planted-version-loaded.txt");
-  // Native first, as Windows searches: a version.dll in the program's folder
-  // wins over the system's for anything that loads it by name.
-  testing_support::WineAppDefaults importerSettings(L"VersionImporter.exe");
-  importerSettings.PreferNativeDll(L"version");
-  testing_support::WineAppDefaults launcherSettings(L"Mendora.Launcher.exe");
-  launcherSettings.PreferNativeDll(L"version");
+TEST(Security, ADllPlantedBesideTheLauncherIsNeverLoaded) {
+  const PlantedDllRow rows[] = {
+      {L"version", L"PlantedVersion.dll", L"VersionImporter.exe"},  // imported by name
+      {L"imm32", L"PlantedImm32.dll", L"DefaultDirsLoader.exe"},    // loaded by name by system DLLs
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing_support::Narrow(row.Name));
+    ScratchFolder scratch(L"plant");
+    LauncherWorld world(scratch / L"Valcrest", scratch / L"pkg");
+    ASSERT_TRUE(world.InstallTool(CurrentTool));
+    ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
+    const std::wstring planted = world.PackagePath(std::wstring(row.Name) + L".dll");
+    ASSERT_TRUE(CopyFileW((BinaryFolder() + row.Build).c_str(), planted.c_str(), FALSE));
+    const std::wstring marker = planted + L".loaded";
+    // Native first, as Windows searches: a DLL in the program's folder wins
+    // over the system's for anything that loads it by name from there.
+    testing_support::WineAppDefaults controlSettings(row.Control);
+    controlSettings.PreferNativeDll(row.Name);
+    testing_support::WineAppDefaults launcherSettings(L"Mendora.Launcher.exe");
+    launcherSettings.PreferNativeDll(row.Name);
 
-  // Control: an ordinary importer of version.dll in the same folder loads the plant.
-  ProgramRequest control;
-  control.Program = world.PackagePath(L"VersionImporter.exe");
-  ASSERT_TRUE(CopyFileW((BinaryFolder() + L"VersionImporter.exe").c_str(), control.Program.c_str(), FALSE));
-  testing_support::RunProgram(control);
-  ASSERT_TRUE(FileExists(marker)) << "the planted DLL should load into a plain importer";
-  DeleteFileW(marker.c_str());
+    ProgramRequest control;
+    control.Program = world.PackagePath(row.Control);
+    ASSERT_TRUE(CopyFileW((BinaryFolder() + row.Control).c_str(), control.Program.c_str(), FALSE));
+    testing_support::RunProgram(control);
+    ASSERT_TRUE(FileExists(marker)) << "the planted DLL should load into the control program";
+    DeleteFileW(marker.c_str());
 
-  const auto outcome = world.Run(L"");
-  EXPECT_FALSE(FileExists(marker));
-  EXPECT_TRUE(outcome.Log.Has("[INFO] Rivlet version detected: 7.9.12.40."));
-  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+    const auto outcome = world.Run(L"");
+    EXPECT_FALSE(FileExists(marker));
+    EXPECT_TRUE(outcome.Log.Has("[INFO] Rivlet version detected: 7.9.12.40."));
+    EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  }
 }
 
 TEST(Security, ABlankInTheInstallFolderCannotStartAnotherProgram) {
