@@ -11,8 +11,20 @@ constexpr wchar_t UninstallKeyPath[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVe
 constexpr wchar_t InstallLocationValue[] = L"InstallLocation";
 constexpr wchar_t ServiceName[] = L"ValcrestService";
 
+// A drive letter, colon and separator, or two separators and a server name.
+// Anything else (%ProgramFiles%\Valcrest, Valcrest, \Valcrest, C:Valcrest)
+// would be resolved against the current folder, which the caller chose.
+bool IsAbsolutePath(const wchar_t* path) {
+  auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  const bool drive = ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+                     path[1] == L':' && isSeparator(path[2]);
+  const bool unc = isSeparator(path[0]) && isSeparator(path[1]) && path[2] != L'\0' && !isSeparator(path[2]);
+  return drive || unc;
+}
+
 // The value as stored: an existing empty value is an answer too, so it ends
-// the lookup; nothing is expanded, trimmed or unquoted.
+// the lookup; nothing is expanded, trimmed or unquoted. A value that is not
+// an absolute path counts as malformed.
 bool ReadInstallLocation(mw::String& result, bool isWow64) {
   RegistryKey key;
   const REGSAM access = KEY_QUERY_VALUE | (isWow64 ? KEY_WOW64_64KEY : 0);
@@ -25,6 +37,7 @@ bool ReadInstallLocation(mw::String& result, bool isWow64) {
   wchar_t* buffer = location.GetBuffer(count);
   if (key.QueryString(InstallLocationValue, buffer, count) != ERROR_SUCCESS) return false;
   location.ReleaseBuffer();
+  if (location.GetLength() != 0 && !IsAbsolutePath(location.GetText())) return false;
   result = location;
   return true;
 }
@@ -70,7 +83,8 @@ void FindInstallPath(mw::String& result, bool isWow64) {
   // Needs administrative rights; other callers only have the registry source.
   ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
   std::wstring folder;
-  if (manager && QueryServiceFolder(manager.Get(), ServiceName, folder) == ERROR_SUCCESS) {
+  if (manager && QueryServiceFolder(manager.Get(), ServiceName, folder) == ERROR_SUCCESS &&
+      IsAbsolutePath(folder.c_str())) {
     result = folder.c_str();
   } else {
     result = L"";

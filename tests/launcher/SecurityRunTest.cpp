@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/LauncherWorld.h"
+#include "tests/support/ProductRegistration.h"
 #include "tests/support/ScratchFiles.h"
 #include "tests/support/WineAppDefaults.h"
 
@@ -18,6 +19,8 @@ using testing_support::FileExists;
 using testing_support::LauncherWorld;
 using testing_support::ProgramRequest;
 using testing_support::ScratchFolder;
+
+const std::string NoProduct = "Product installation path not found.\r\n";
 
 struct PlantedDllRow {
   const wchar_t* Name;     // as it is planted, without ".dll"
@@ -75,6 +78,33 @@ TEST(Security, ABlankInTheInstallFolderCannotStartAnotherProgram) {
   EXPECT_FALSE(impostorRan);
   EXPECT_TRUE(outcome.Tool.has_value());
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
+}
+
+// %ProgramFiles% stays unexpanded, and a path that is not absolute would be
+// looked for in the current folder, which the caller chose.
+TEST(Security, AnInstallLocationThatIsNotAbsoluteNeverStartsAToolFromTheCurrentFolder) {
+  LauncherWorld world(testing_support::ScratchTag{L"relative"});
+  ASSERT_TRUE(world.InstallTool(CurrentTool));
+  ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
+  ScratchFolder current(L"current");
+  const std::wstring planted = current / L"%ProgramFiles%\\Valcrest\\installer\\rivlet.exe";
+  ASSERT_TRUE(testing_support::InstallStandInTool(planted, CurrentTool, "exit 9\n"));
+  ASSERT_TRUE(testing_support::SetInstallLocation(testing_support::View64, L"%ProgramFiles%\\Valcrest", REG_EXPAND_SZ));
+  ProgramRequest request;
+  request.WorkingFolder = current.Path();
+
+  const auto withoutService = world.Run(request);
+  EXPECT_EQ(withoutService.Result.ExitCode, 3u);
+  EXPECT_EQ(withoutService.Result.Stderr, NoProduct);
+  EXPECT_FALSE(testing_support::ReadStandInRecord(planted).has_value());
+
+  ASSERT_TRUE(testing_support::RegisterProductService(L"\"" + world.InstallFolder() + L"\\svc.exe\""));
+  const auto withService = world.Run(request);
+  EXPECT_EQ(withService.Result.ExitCode, 0u);
+  EXPECT_TRUE(withService.Log.Has("[INFO] installation path found: " + testing_support::Narrow(world.InstallFolder()) +
+                                  "\\"));
+  EXPECT_TRUE(withService.Tool.has_value());
+  EXPECT_FALSE(testing_support::ReadStandInRecord(planted).has_value());
 }
 
 }  // namespace

@@ -38,11 +38,16 @@ TEST_F(InstallPathTest, InstallLocationIsTakenExactlyAsStored) {
   ASSERT_TRUE(SetInstallLocation(OwnView, L"C:\\Apps\\Product"));
   EXPECT_EQ(Find(false), L"C:\\Apps\\Product");
 
-  ASSERT_TRUE(SetInstallLocation(OwnView, L"  \"C:\\Apps\\Quoted Product\\\"  "));
-  EXPECT_EQ(Find(false), L"  \"C:\\Apps\\Quoted Product\\\"  ");
+  ASSERT_TRUE(SetInstallLocation(OwnView, L"C:\\Apps\\Quoted Product\\\"  "));
+  EXPECT_EQ(Find(false), L"C:\\Apps\\Quoted Product\\\"  ");
 
-  ASSERT_TRUE(SetInstallLocation(OwnView, L"%ProgramFiles%\\Product", REG_EXPAND_SZ));
-  EXPECT_EQ(Find(false), L"%ProgramFiles%\\Product");
+  ASSERT_TRUE(SetInstallLocation(OwnView, L"C:\\%Apps%\\Product", REG_EXPAND_SZ));
+  EXPECT_EQ(Find(false), L"C:\\%Apps%\\Product");
+
+  for (const wchar_t* absolute : {L"\\\\server\\share\\Product", L"d:/Apps/Product"}) {
+    ASSERT_TRUE(SetInstallLocation(OwnView, absolute));
+    EXPECT_EQ(Find(false), absolute);
+  }
 }
 
 TEST_F(InstallPathTest, AnExistingEmptyValueEndsTheLookup) {
@@ -70,6 +75,13 @@ TEST_F(InstallPathTest, AMalformedValueFallsThroughToTheService) {
   const wchar_t multi[] = L"C:\\Apps\0\0";
   ASSERT_TRUE(SetInstallLocationValue(OwnView, REG_MULTI_SZ, multi, sizeof multi));
   EXPECT_EQ(Find(false), L"C:\\FromService\\");
+
+  // Not an absolute path: it would be found relative to the current folder.
+  for (const wchar_t* relative : {L"%ProgramFiles%\\Product", L"Product", L"\\Product", L"C:Product",
+                                  L"  \"C:\\Apps\\Product\"", L"\\\\"}) {
+    ASSERT_TRUE(SetInstallLocation(OwnView, relative, REG_EXPAND_SZ));
+    EXPECT_EQ(Find(false), L"C:\\FromService\\") << testing::PrintToString(std::wstring(relative));
+  }
 }
 
 TEST_F(InstallPathTest, Wow64FlagReadsThe64BitView) {
@@ -101,6 +113,9 @@ TEST_F(InstallPathTest, ServiceFolderIsCutAfterTheExecutablesLastBackslash) {
       // Unquoted, the executable cannot be told from its arguments.
       {L"C:\\Apps\\svc.exe /log=D:\\logs\\s.log", L"C:\\Apps\\svc.exe /log=D:\\logs\\"},
       {L"svc.exe", L""},
+      // A folder that is not absolute is no answer.
+      {L"Product\\svc.exe", L""},
+      {L"\"%ProgramFiles%\\Valcrest\\svc.exe\"", L""},
       {L"\"\"", L""},
       {L"\"", L""},
   };
