@@ -44,7 +44,7 @@ bool PathString::JoinPath(const wchar_t* component) {
   return true;
 }
 
-bool PathString::CreateDirectoryRecursive() {
+bool PathString::CreateDirectoryRecursive(const SECURITY_ATTRIBUTES* security) {
   if (SystemLibraries::PathFileExistsW(GetText())) return true;
 
   PathString parent(*this);
@@ -55,7 +55,7 @@ bool PathString::CreateDirectoryRecursive() {
   // Ends at a root or an empty path, where nothing more can be removed.
   if (removed) parent.CreateDirectoryRecursive();
 
-  if (CreateDirectoryW(GetText(), nullptr)) return true;
+  if (CreateDirectoryW(GetText(), const_cast<SECURITY_ATTRIBUTES*>(security))) return true;
   return GetLastError() == ERROR_ALREADY_EXISTS;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -26,7 +28,9 @@ class PathString : public String {
   // Appends the component with exactly one separator before it; always true.
   bool JoinPath(const wchar_t* component);
   // Creates the folder and its missing parents; true when it exists afterwards.
-  bool CreateDirectoryRecursive();
+  // `security` is given to the folder itself, in the call that creates it;
+  // parents get the default.
+  bool CreateDirectoryRecursive(const SECURITY_ATTRIBUTES* security = nullptr);
 
  private:
   void UseInlineStorage();

@@ -12,6 +12,11 @@ class UniqueHandle {
   explicit UniqueHandle(HANDLE handle) : Handle(handle) {}
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
+  UniqueHandle(UniqueHandle&& other) noexcept : Handle(other.Take()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    Reset(other.Take());
+    return *this;
+  }
   ~UniqueHandle() { Close(); }
 
   HANDLE Get() const { return Handle; }

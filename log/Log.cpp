@@ -1,6 +1,5 @@
 #include "log/Log.h"
 
-#include <share.h>
 #include <shlobj.h>
 
 #include <cstdarg>
@@ -9,6 +8,8 @@
 #include <string>
 
 #include "base/SystemLibraries.h"
+#include "log/LogFileOpen.h"
+#include "log/LogFolder.h"
 
 mw::PathString LogPath;
 std::FILE* LogFile = nullptr;
@@ -56,11 +57,13 @@ void OpenLog() {
   mw::String fileName;
   fileName.Format(L"Mendora.Launcher-%s-%d.txt", SecondsSince1970Text().c_str(),
                   static_cast<int>(GetCurrentProcessId()));
-  LogPath.CreateDirectoryRecursive();
+  // The launcher may run elevated where ordinary users can create or replace
+  // folders: a folder or file that is not safe to write leaves the run
+  // without a log.
+  const LauncherUser user;
+  const mw::UniqueHandle folder = OpenLogFolder(LogPath, user);
   LogPath.JoinPath(fileName.GetText());
-
-  // Other processes may read the log while the run holds it, but not write it.
-  std::FILE* file = _wfsopen(LogPath.GetText(), L"at, ccs=UTF-8", _SH_DENYWR);
+  std::FILE* file = folder ? OpenLogFileIn(folder.Get(), fileName.GetText(), LogPath.GetText(), user) : nullptr;
   const std::lock_guard lock(LogLock);
   LogFile = file;
 }

@@ -57,11 +57,15 @@ TEST_F(LauncherRun, IgnoresItsOwnArguments) {
   EXPECT_EQ(result.Stderr, "Product installation path not found.\r\n");
 }
 
-TEST_F(LauncherRun, CreatesAMissingLogFolder) {
+TEST_F(LauncherRun, CreatesAMissingLogFolderThatOtherUsersCannotWrite) {
   testing_support::RemoveTree(LogFolder());
   const auto result = RunProgram(LauncherRequest());
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_TRUE(ReadRunLog(result).Found);
+  // Wine keeps an access list as mode bits: other users show as Everyone.
+  const std::wstring access = testing_support::AccessListText(LogFolder());
+  ASSERT_FALSE(access.empty());
+  EXPECT_EQ(access.find(L";;;WD)"), std::wstring::npos) << testing_support::Narrow(access);
 }
 
 TEST_F(LauncherRun, GoesOnWhenTheLogFolderCannotBeMade) {

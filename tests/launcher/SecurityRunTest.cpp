@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <ctime>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/support/LauncherWorld.h"
+#include "tests/support/PlantedLinks.h"
 #include "tests/support/ProductRegistration.h"
+#include "tests/support/RunLog.h"
 #include "tests/support/ScratchFiles.h"
 #include "tests/support/WineAppDefaults.h"
 
@@ -17,10 +22,17 @@ using testing_support::BinaryFolder;
 using testing_support::CurrentTool;
 using testing_support::FileExists;
 using testing_support::LauncherWorld;
+using testing_support::LogFolder;
 using testing_support::ProgramRequest;
 using testing_support::ScratchFolder;
 
 const std::string NoProduct = "Product installation path not found.\r\n";
+
+ProgramRequest LauncherRequest() {
+  ProgramRequest request;
+  request.Program = BinaryFolder() + L"Mendora.Launcher.exe";
+  return request;
+}
 
 struct PlantedDllRow {
   const wchar_t* Name;     // as it is planted, without ".dll"
@@ -105,6 +117,75 @@ TEST(Security, AnInstallLocationThatIsNotAbsoluteNeverStartsAToolFromTheCurrentF
                                   "\\"));
   EXPECT_TRUE(withService.Tool.has_value());
   EXPECT_FALSE(testing_support::ReadStandInRecord(planted).has_value());
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// A user who creates the log folder first can make it a link to a folder of
+// their choice; the run then goes on without a log.
+TEST(Security, ALogFolderThatIsALinkIsNeverWrittenThrough) {
+  const testing_support::CleanProductRegistration clean;
+  ScratchFolder scratch(L"linked-log");
+  const std::wstring target = scratch / L"chosen";
+  ASSERT_TRUE(testing_support::CreateFolders(target));
+  testing_support::RemoveTree(LogFolder());
+  ASSERT_TRUE(testing_support::PlantLink(target, LogFolder()));
+  const DWORD attributes = GetFileAttributesW(LogFolder().c_str());
+
+  const auto result = testing_support::RunProgram(LauncherRequest());
+  testing_support::RemoveLink(LogFolder());
+  EXPECT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "the link should show as a reparse point";
+  EXPECT_EQ(result.ExitCode, 3u);
+  EXPECT_EQ(result.Stderr, NoProduct);
+  EXPECT_EQ(result.Stdout, "");
+  EXPECT_TRUE(FolderEntries(target).empty());
+}
+
+// Where users may add files to the log folder (one made before it was
+// protected), the log's name for the next seconds can be taken in advance.
+TEST(Security, ALogFileNameThatIsALinkIsNeverWrittenThrough) {
+  const testing_support::CleanProductRegistration clean;
+  ScratchFolder scratch(L"linked-file");
+  const std::wstring target = scratch / L"chosen.txt";
+  const std::wstring folder = LogFolder();
+  testing_support::CreateFolders(folder);
+  using Plant = std::function<bool(const std::wstring& name)>;
+  const std::pair<const char*, Plant> plants[] = {
+      {"symbolic link", [&](const std::wstring& name) { return testing_support::PlantLink(target, name); }},
+      {"hard link", [&](const std::wstring& name) { return CreateHardLinkW(name.c_str(), target.c_str(), nullptr); }},
+  };
+  for (const auto& [kind, plant] : plants) {
+    SCOPED_TRACE(kind);
+    ASSERT_TRUE(testing_support::WriteFileBytes(target, "the user's own file"));
+    std::vector<std::wstring> names;
+    bool planted = true;
+    auto request = LauncherRequest();
+    request.BeforeResume = [&](DWORD processId) {
+      const long long now = static_cast<long long>(std::time(nullptr));
+      for (long long second = now - 1; second <= now + 3; ++second) {
+        names.push_back(folder + L"\\Mendora.Launcher-" + std::to_wstring(second) + L"-" +
+                        std::to_wstring(processId) + L".txt");
+        planted = plant(names.back()) && planted;
+      }
+    };
+    const auto result = testing_support::RunProgram(request);
+    for (const auto& name : names) testing_support::RemoveLink(name);
+    EXPECT_TRUE(planted);
+    EXPECT_EQ(result.ExitCode, 3u);
+    EXPECT_EQ(result.Stderr, NoProduct);
+    EXPECT_EQ(testing_support::ReadFileBytes(target), "the user's own file");
+  }
 }
 
 }  // namespace

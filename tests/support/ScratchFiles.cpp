@@ -1,6 +1,8 @@
 #include "tests/support/ScratchFiles.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "tests/tools/ToolFiles.h"
 
@@ -61,6 +63,23 @@ bool FileExists(const std::wstring& path) {
 bool FolderExists(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring AccessListText(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                            nullptr, &security) != ERROR_SUCCESS) {
+    return {};
+  }
+  wchar_t* text = nullptr;
+  std::wstring result;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(security, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &text, nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(security);
+  return result;
 }
 
 }  // namespace testing_support

@@ -26,5 +26,8 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool FolderExists(const std::wstring& path);
+// The access list of a file or folder as SDDL ("D:..."), as the system reads
+// it back; empty when it cannot be read.
+std::wstring AccessListText(const std::wstring& path);
 
 }  // namespace testing_support

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "log/TrustedObject.h"
+
+// Creates the log file `name` in the folder held by `folder` (from
+// OpenLogFolder), or opens it for appending when it exists already, and
+// returns it as a UTF-8 text stream (a byte-order mark starts an empty file,
+// "\n" is written as CR LF). Other processes may read it while it is open,
+// but not write it. An existing file is used only when it is a plain file
+// with one name, owned by a trusted account; and the file must be at exactly
+// `path`. Null otherwise, or when it cannot be opened.
+std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const LauncherUser& user);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+// Tests of a file or folder that an elevated launcher is about to write in,
+// on a machine where ordinary users may have created or replaced it.
+
+struct LocalMemoryFree {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+// Memory the system handed out with LocalAlloc, such as a security descriptor.
+using LocalMemory = std::unique_ptr<void, LocalMemoryFree>;
+
+// The account the launcher runs as, read from its own token once.
+class LauncherUser {
+ public:
+  LauncherUser();
+
+  PSID Sid() const;  // null when the token could not be read
+  bool IsAdministrator() const { return Administrator; }
+
+ private:
+  std::vector<BYTE> UserInformation;  // a TOKEN_USER
+  bool Administrator = false;
+};
+
+// True when the descriptor's owner is SYSTEM, Administrators, TrustedInstaller
+// or the launcher's own account: nobody else, since an owner can always
+// change what the object allows.
+bool IsTrustedOwner(PSECURITY_DESCRIPTOR security, PSID launcherUser);
+
+// The owner part of the security descriptor of an open file or folder; empty
+// when it cannot be read.
+LocalMemory ReadOwner(HANDLE object);
+
+// True when the open file or folder is exactly at `path`: a junction, mount
+// point or symbolic link anywhere on the way makes the two differ.
+bool IsAtPath(HANDLE object, const wchar_t* path);
