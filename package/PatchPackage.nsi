@@ -38,7 +38,13 @@ OutFile "${OUTPUT}"
 !define HANDLE_FLAG_INHERIT 1
 !define STARTF_USESTDHANDLES 0x100
 !define INFINITE 0xFFFFFFFF
+!define ERROR_ALREADY_EXISTS 183
 !define ERROR_INSTALL_FAILURE 1603
+!define TOKEN_QUERY 8
+!define TokenUser 1
+!define SDDL_REVISION_1 1
+; New names to try when a name is taken already.
+!define STAGING_ATTEMPTS 5
 
 Var Folder
 Var StdError
@@ -84,20 +90,96 @@ Function RunLauncher
   System::Call 'kernel32::CloseHandle(p r7)'
 FunctionEnd
 
+; $0 receives this process's account as a SID text ("S-1-5-..."), or
+; nothing when the token cannot be read.
+Function ReadOwnAccount
+  StrCpy $0 ""
+  System::Call 'advapi32::OpenProcessToken(p -1, i ${TOKEN_QUERY}, *p .r1) i .r2'
+  ${If} $2 = 0
+    Return
+  ${EndIf}
+  System::Call 'advapi32::GetTokenInformation(p r1, i ${TokenUser}, p 0, i 0, *i .r3)'
+  System::Alloc $3
+  Pop $4
+  System::Call 'advapi32::GetTokenInformation(p r1, i ${TokenUser}, p r4, i r3, *i .r3) i .r2'
+  ${If} $2 <> 0
+    ; TOKEN_USER starts with the pointer to the account's SID.
+    System::Call '*$4(p .r5)'
+    System::Call 'advapi32::ConvertSidToStringSidW(p r5, *p .r6) i .r2'
+    ${If} $2 <> 0
+      System::Call '*$6(&w${NSIS_MAX_STRLEN} .r0)'
+      System::Call 'kernel32::LocalFree(p r6)'
+    ${EndIf}
+  ${EndIf}
+  System::Free $4
+  System::Call 'kernel32::CloseHandle(p r1)'
+FunctionEnd
+
+; Creates $Folder, the folder the package extracts to. It is the launcher's
+; folder, the patching tool's working folder and the first entry of its PATH,
+; and the package may run as SYSTEM, whose temporary folder every user can
+; write. So its name cannot be guessed (random, never the clock), it
+; is created in one call with rights for SYSTEM, Administrators and this
+; account only, nothing inherited, and it is never a folder, file or link
+; that exists already: a name that is taken means trying a new one.
+Function CreateStagingFolder
+  Call ReadOwnAccount
+  StrCpy $Folder "$TEMP\ValcrestPatch"
+  ${If} $0 == ""
+    StrCpy $0 "Could not create the folder $Folder for the patch package."
+    Call Fail
+  ${EndIf}
+  System::Call 'advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW( \
+                w "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;$0)", i ${SDDL_REVISION_1}, *p .r7, p 0) i .r2'
+  ${If} $2 = 0
+    StrCpy $0 "Could not create the folder $Folder for the patch package."
+    Call Fail
+  ${EndIf}
+  ; SECURITY_ATTRIBUTES of a 32-bit process: length, descriptor, not inheritable.
+  System::Call '*(i 12, p r7, i 0) p .r8'
+  System::Alloc 16
+  Pop $6
+  StrCpy $9 0
+  ${Do}
+    IntOp $9 $9 + 1
+    ; 128 bits from the system's random generator (RtlGenRandom), in hex.
+    ; It returns a BOOLEAN: only the low byte counts.
+    System::Call 'advapi32::SystemFunction036(p r6, i 16) i .r3'
+    IntOp $3 $3 & 0xFF
+    ${If} $3 = 0
+      ${Break}
+    ${EndIf}
+    System::Call '*$6(i .r0, i .r1, i .r2, i .r4)'
+    IntFmt $0 "%08X" $0
+    IntFmt $1 "%08X" $1
+    IntFmt $2 "%08X" $2
+    IntFmt $4 "%08X" $4
+    StrCpy $Folder "$TEMP\ValcrestPatch-$0$1$2$4"
+    ; Fails for any name that exists, a dangling link included.
+    System::Call 'kernel32::CreateDirectoryW(w "$Folder", p r8) i .r3 ?e'
+    Pop $4
+    ${If} $3 <> 0
+    ${OrIf} $4 <> ${ERROR_ALREADY_EXISTS}
+    ${OrIf} $9 >= ${STAGING_ATTEMPTS}
+      ${Break}
+    ${EndIf}
+  ${Loop}
+  System::Free $6
+  System::Free $8
+  System::Call 'kernel32::LocalFree(p r7)'
+  ${If} $3 = 0
+    StrCpy $0 "Could not create the folder $Folder for the patch package."
+    Call Fail
+  ${EndIf}
+FunctionEnd
+
 Section
   System::Call 'kernel32::GetStdHandle(i ${STD_ERROR_HANDLE}) p .r0'
   StrCpy $StdError $0
 
   ; A fresh folder that the package never removes: after a detach the
   ; patching tool goes on reading the package from it.
-  ClearErrors
-  GetTempFileName $Folder
-  Delete $Folder
-  CreateDirectory $Folder
-  ${If} ${Errors}
-    StrCpy $0 "Could not create the folder $Folder for the patch package."
-    Call Fail
-  ${EndIf}
+  Call CreateStagingFolder
   SetOutPath $Folder
   File "/oname=Mendora.Launcher.exe" "${LAUNCHER}"
   File "/oname=patch.rvx" "${PATCH}"

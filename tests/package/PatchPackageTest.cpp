@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <optional>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -35,11 +36,11 @@ std::wstring TempFolder() {
   return std::wstring(folder, GetTempPathW(MAX_PATH, folder));
 }
 
-// What a package extracts to: "ns*.tmp" folders under the temporary folder.
+// What a package extracts to: "ValcrestPatch-<random hex>" folders under the temporary folder.
 std::set<std::wstring> PackageFolders() {
   std::set<std::wstring> folders;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((TempFolder() + L"ns*.tmp").c_str(), &found);
+  HANDLE search = FindFirstFileW((TempFolder() + L"ValcrestPatch-*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return folders;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.insert(TempFolder() + found.cFileName);
@@ -55,6 +56,16 @@ void RemoveFolderOnceReleased(const std::wstring& folder) {
     if (!testing_support::FolderExists(folder)) return;
     Sleep(100);
   }
+}
+
+// A folder of the temporary folder named for 128 random bits (nothing that
+// can be predicted, like the clock), that other users may not read or write
+// (Wine keeps an access list as mode bits: other users show as Everyone).
+bool IsPrivateStagingFolder(const std::wstring& folder) {
+  static const std::wregex Name(LR"(ValcrestPatch-[0-9A-F]{32})");
+  const std::wstring access = testing_support::AccessListText(folder);
+  return folder.rfind(TempFolder(), 0) == 0 && std::regex_match(folder.substr(TempFolder().size()), Name) &&
+         !access.empty() && access.find(L";;;WD)") == std::wstring::npos;
 }
 
 // IMAGE_OPTIONAL_HEADER32::Subsystem of a program file; 0 when unreadable.
@@ -117,7 +128,7 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   ASSERT_TRUE(first.Tool.has_value());
   EXPECT_EQ(first.Tool->CommandLine,
             L"\"" + ToolPath() + L"\" /encfile \"" + first.Folder + L"\\patch.rvx\" diagnostic");
-  EXPECT_EQ(first.Folder.rfind(TempFolder(), 0), 0u) << testing_support::Narrow(first.Folder);
+  EXPECT_TRUE(IsPrivateStagingFolder(first.Folder)) << testing_support::Narrow(first.Folder);
   EXPECT_EQ(ReadFileBytes(first.Folder + L"\\patch.rvx"), PATCH_TEXT);
   EXPECT_TRUE(testing_support::FileExists(first.Folder + L"\\Mendora.Launcher.exe"));
   EXPECT_FALSE(testing_support::FileExists(first.Folder + L"\\patch.rvx.old"));
@@ -133,6 +144,7 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_EQ(second.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
   ASSERT_TRUE(second.Tool.has_value());
   EXPECT_NE(second.Folder, first.Folder);
+  EXPECT_TRUE(IsPrivateStagingFolder(second.Folder)) << testing_support::Narrow(second.Folder);
   EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
   EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
 }
