@@ -23,6 +23,10 @@ RequestExecutionLevel user
 Name "Valcrest patch"
 OutFile "${OUTPUT}"
 
+; The same build makes the same package: no file times are stored (the LZMA
+; stream would carry them), so only the files' bytes count.
+SetDateSave off
+
 ; makensis writes a GUI program, which a command prompt neither waits for nor
 ; lends its console. The header becomes a console program's before makensis
 ; appends the data to it.
