@@ -46,6 +46,12 @@ configure_and_build() {
   cmake --build "$build" -j "$(nproc)"
 }
 
+# project_version BUILD: the CMake project version (X.Y.Z) a configured build
+# folder was made with; fails when the folder is not configured.
+project_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt" 2>/dev/null | grep .
+}
+
 # The 64-bit build of the libraries and tests, in build/x64.
 configure_and_build_x64() {
   ensure_packages g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
