@@ -67,6 +67,21 @@ WORD SubsystemOf(const std::string& image) {
   return headers->Signature == IMAGE_NT_SIGNATURE ? headers->OptionalHeader.Subsystem : 0;
 }
 
+// Size of the certificate table, where an Authenticode signature lives, of a
+// 32-bit or 64-bit program file; 0 when it has none or is unreadable.
+DWORD SignatureSize(const std::string& image) {
+  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+  const std::size_t nt = static_cast<std::size_t>(dos->e_lfanew);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + sizeof(IMAGE_NT_HEADERS64) > image.size()) return 0;
+  const auto* headers32 = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + nt);
+  const auto* headers64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + nt);
+  if (headers32->Signature != IMAGE_NT_SIGNATURE) return 0;
+  return headers32->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+             ? headers64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size
+             : headers32->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+}
+
 // Valcrest installed with the stand-in tool; each test runs one of the
 // packages the build made. The folders the packages extracted to are removed
 // afterwards, once no tool runs from them.
@@ -135,6 +150,17 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_NE(second.Folder, first.Folder);
   EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
   EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
+
+  // Signed as a release is, the launcher inside too, it runs alike and still
+  // ends with the launcher's exit code.
+  ASSERT_GT(SignatureSize(ReadFileBytes(BinaryFolder() + L"TestPatchSigned.exe")), 0u);
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 3010\n"));
+  const auto signedRun = RunPackage(L"TestPatchSigned.exe", L"/diagnostic");
+  EXPECT_EQ(signedRun.Result.ExitCode, 3010u);
+  EXPECT_EQ(signedRun.Result.Stderr, "Patch execution finished with error code: 3010.\r\n");
+  ASSERT_TRUE(signedRun.Tool.has_value());
+  EXPECT_GT(SignatureSize(ReadFileBytes(signedRun.Folder + L"\\Mendora.Launcher.exe")), 0u);
+  EXPECT_TRUE(signedRun.Log.Has("[INFO] Diagnostic mode enabled."));
 }
 
 TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
