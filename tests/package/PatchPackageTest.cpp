@@ -57,29 +57,33 @@ void RemoveFolderOnceReleased(const std::wstring& folder) {
   }
 }
 
-// IMAGE_OPTIONAL_HEADER32::Subsystem of a program file; 0 when unreadable.
-WORD SubsystemOf(const std::string& image) {
-  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+// The NT headers of a program file when it holds `size` bytes of them; the
+// 32-bit layout, which a 64-bit program shares up to the optional header.
+const IMAGE_NT_HEADERS32* NtHeadersOf(const std::string& image, std::size_t size) {
+  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return nullptr;
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
   const std::size_t nt = static_cast<std::size_t>(dos->e_lfanew);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + sizeof(IMAGE_NT_HEADERS32) > image.size()) return 0;
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + size > image.size()) return nullptr;
   const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + nt);
-  return headers->Signature == IMAGE_NT_SIGNATURE ? headers->OptionalHeader.Subsystem : 0;
+  return headers->Signature == IMAGE_NT_SIGNATURE ? headers : nullptr;
+}
+
+// IMAGE_OPTIONAL_HEADER32::Subsystem of a program file; 0 when unreadable.
+WORD SubsystemOf(const std::string& image) {
+  const auto* headers = NtHeadersOf(image, sizeof(IMAGE_NT_HEADERS32));
+  return headers != nullptr ? headers->OptionalHeader.Subsystem : 0;
 }
 
 // Size of the certificate table, where an Authenticode signature lives, of a
 // 32-bit or 64-bit program file; 0 when it has none or is unreadable.
 DWORD SignatureSize(const std::string& image) {
-  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
-  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
-  const std::size_t nt = static_cast<std::size_t>(dos->e_lfanew);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + sizeof(IMAGE_NT_HEADERS64) > image.size()) return 0;
-  const auto* headers32 = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + nt);
-  const auto* headers64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image.data() + nt);
-  if (headers32->Signature != IMAGE_NT_SIGNATURE) return 0;
-  return headers32->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
-             ? headers64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size
-             : headers32->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+  const auto* headers = NtHeadersOf(image, sizeof(IMAGE_NT_HEADERS64));
+  if (headers == nullptr) return 0;
+  if (headers->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+    const auto* headers64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(headers);
+    return headers64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+  }
+  return headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
 }
 
 // Valcrest installed with the stand-in tool; each test runs one of the
