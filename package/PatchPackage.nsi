@@ -8,6 +8,7 @@
 ;   LAUNCHER   shipped as Mendora.Launcher.exe
 ;   PATCH      shipped as patch.rvx
 ;   OLD_PATCH  shipped as patch.rvx.old; optional
+;   VERSION    the CMake project's version, major.minor.patch
 ;
 ; Ways out:
 ;   the launcher's exit code, all 32 bits of it
@@ -22,6 +23,25 @@ SilentInstall silent
 RequestExecutionLevel user
 Name "Valcrest patch"
 OutFile "${OUTPUT}"
+
+; The same build makes the same package: no file times are stored (the LZMA
+; stream would carry them), so only the files' bytes count.
+SetDateSave off
+
+; The launcher's version and supported systems (launcher/Mendora.Launcher.rc.in
+; and its manifest): the package says which launcher it ships.
+VIProductVersion "${VERSION}.0"
+VIFileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 ProductName "Mendora.Launcher"
+VIAddVersionKey /LANG=1033 FileDescription "Valcrest patch package (Mendora.Launcher ${VERSION})"
+VIAddVersionKey /LANG=1033 FileVersion "${VERSION}.0"
+VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}.0"
+; Like the launcher's resource, it names no copyright holder.
+!pragma warning disable 9100
+; Vista, 7, 8, 8.1, 10 and 11
+ManifestSupportedOS {e2011457-1546-43c5-a5fe-008deee3d3f0} {35138b9a-5d96-4fbd-8e2d-a2440225f93a} \
+                    {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38} {1f676c76-80e1-4239-95bb-83d0f6d0da78} \
+                    {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}
 
 ; makensis writes a GUI program, which a command prompt neither waits for nor
 ; lends its console. The header becomes a console program's before makensis

@@ -31,7 +31,7 @@ ensure_packages() {
 
 ensure_build_tools() {
   ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest nsis \
-    wine wine32:i386 wine64
+    openssl osslsigncode wine wine32:i386 wine64
 }
 
 # configure_and_build [build folder] [toolchain file]: the shipped 32-bit
@@ -44,6 +44,12 @@ configure_and_build() {
       -DCMAKE_BUILD_TYPE=Release >/dev/null
   fi
   cmake --build "$build" -j "$(nproc)"
+}
+
+# project_version BUILD: the CMake project version (X.Y.Z) a configured build
+# folder was made with; fails when the folder is not configured.
+project_version() {
+  sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt" 2>/dev/null | grep .
 }
 
 # The 64-bit build of the libraries and tests, in build/x64.

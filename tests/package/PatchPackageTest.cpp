@@ -68,14 +68,33 @@ bool IsPrivateStagingFolder(const std::wstring& folder) {
          !access.empty() && access.find(L";;;WD)") == std::wstring::npos;
 }
 
-// IMAGE_OPTIONAL_HEADER32::Subsystem of a program file; 0 when unreadable.
-WORD SubsystemOf(const std::string& image) {
-  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+// The NT headers of a program file when it holds `size` bytes of them; the
+// 32-bit layout, which a 64-bit program shares up to the optional header.
+const IMAGE_NT_HEADERS32* NtHeadersOf(const std::string& image, std::size_t size) {
+  if (image.size() < sizeof(IMAGE_DOS_HEADER)) return nullptr;
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
   const std::size_t nt = static_cast<std::size_t>(dos->e_lfanew);
-  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + sizeof(IMAGE_NT_HEADERS32) > image.size()) return 0;
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE || nt + size > image.size()) return nullptr;
   const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + nt);
-  return headers->Signature == IMAGE_NT_SIGNATURE ? headers->OptionalHeader.Subsystem : 0;
+  return headers->Signature == IMAGE_NT_SIGNATURE ? headers : nullptr;
+}
+
+// IMAGE_OPTIONAL_HEADER32::Subsystem of a program file; 0 when unreadable.
+WORD SubsystemOf(const std::string& image) {
+  const auto* headers = NtHeadersOf(image, sizeof(IMAGE_NT_HEADERS32));
+  return headers != nullptr ? headers->OptionalHeader.Subsystem : 0;
+}
+
+// Size of the certificate table, where an Authenticode signature lives, of a
+// 32-bit or 64-bit program file; 0 when it has none or is unreadable.
+DWORD SignatureSize(const std::string& image) {
+  const auto* headers = NtHeadersOf(image, sizeof(IMAGE_NT_HEADERS64));
+  if (headers == nullptr) return 0;
+  if (headers->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC) {
+    const auto* headers64 = reinterpret_cast<const IMAGE_NT_HEADERS64*>(headers);
+    return headers64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+  }
+  return headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
 }
 
 // Valcrest installed with the stand-in tool; each test runs one of the
@@ -147,6 +166,17 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_TRUE(IsPrivateStagingFolder(second.Folder)) << testing_support::Narrow(second.Folder);
   EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
   EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
+
+  // Signed as a release is, the launcher inside too, it runs alike and still
+  // ends with the launcher's exit code.
+  ASSERT_GT(SignatureSize(ReadFileBytes(BinaryFolder() + L"TestPatchSigned.exe")), 0u);
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 3010\n"));
+  const auto signedRun = RunPackage(L"TestPatchSigned.exe", L"/diagnostic");
+  EXPECT_EQ(signedRun.Result.ExitCode, 3010u);
+  EXPECT_EQ(signedRun.Result.Stderr, "Patch execution finished with error code: 3010.\r\n");
+  ASSERT_TRUE(signedRun.Tool.has_value());
+  EXPECT_GT(SignatureSize(ReadFileBytes(signedRun.Folder + L"\\Mendora.Launcher.exe")), 0u);
+  EXPECT_TRUE(signedRun.Log.Has("[INFO] Diagnostic mode enabled."));
 }
 
 TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
