@@ -4,9 +4,8 @@ namespace bench {
 
 OutputFile::OutputFile(std::wstring path) : Path(std::move(path)) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  const HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) File.Reset(file);
+  File.Reset(CreateFileW(Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 OutputFile::~OutputFile() {

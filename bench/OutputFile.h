@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 
 namespace bench {
 
@@ -24,7 +24,7 @@ class OutputFile {
 
  private:
   std::wstring Path;
-  mw::UniqueHandle File;
+  mw::UniqueFileHandle File;
 };
 
 }  // namespace bench

@@ -6,7 +6,7 @@
 #include <ctime>
 #include <vector>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 
 namespace bench {
 
@@ -53,7 +53,7 @@ double TicksToMilliseconds(LONGLONG ticks) {
 TimedResult RunTimed(const TimedRequest& request) {
   TimedResult result;
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  const mw::UniqueHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+  const mw::UniqueFileHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                            OPEN_EXISTING, 0, nullptr));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "demo/ProcessWatch.h"
 
 namespace {
@@ -64,12 +64,12 @@ std::string DescribeLeftRunning(const std::wstring& exeName, const RunningProces
   std::ostringstream line;
   line << Narrow(exeName) << " (process " << left.Id << ") was still running when the program ended; ";
   const ULONGLONG waitStart = GetTickCount64();
-  if (WaitForSingleObject(left.Handle, LeftRunningWaitMs) != WAIT_OBJECT_0) {
+  if (WaitForSingleObject(left.Handle.Get(), LeftRunningWaitMs) != WAIT_OBJECT_0) {
     line << "it was left running after " << LeftRunningWaitMs / 1000 << " s.";
     return line.str();
   }
   DWORD exitCode = 0;
-  GetExitCodeProcess(left.Handle, &exitCode);
+  GetExitCodeProcess(left.Handle.Get(), &exitCode);
   line << "it ended " << std::fixed << std::setprecision(1)
        << static_cast<double>(GetTickCount64() - waitStart) / 1000.0 << " s later with exit code " << exitCode << ".";
   return line.str();
@@ -95,8 +95,7 @@ int wmain(int argc, wchar_t** argv) {
 
   std::ostringstream report;
   report << exitCode << "\n";
-  const WatchedProcesses left(OpenRunningProcesses(leftRunningName));
-  for (const RunningProcess& running : left.List()) report << DescribeLeftRunning(leftRunningName, running) << "\n";
+  for (const RunningProcess& running : OpenRunningProcesses(leftRunningName)) report << DescribeLeftRunning(leftRunningName, running) << "\n";
   std::ofstream file(reportPath.c_str(), std::ios::binary | std::ios::trunc);
   file << report.str();
   if (!file.flush()) return Fail("cannot write the report " + Narrow(reportPath));  // Exit: no report.

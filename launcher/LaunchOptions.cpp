@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/SystemLibraries.h"
+#include "base/UniqueHolder.h"
 #include "log/Log.h"
 
 mw::String ReadOptionText() {
@@ -34,8 +35,8 @@ OptionSet ReadLaunchOptions() {
   // Without an array (memory ran out, or shell32 could not be loaded) the run
   // goes on with no options.
   if (wchar_t** tokens = SystemLibraries::CommandLineToArgvW(text.GetText(), &count)) {
+    const mw::LocalMemory heldTokens(tokens);
     ParseOptions(options, count, tokens);
-    LocalFree(tokens);
   }
   return options;
 }

@@ -7,7 +7,7 @@
 
 #include "base/GuardedString.h"
 #include "base/SystemLibraries.h"
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "launcher/ConsoleLine.h"
 #include "launcher/ConsoleSetup.h"
 #include "launcher/LaunchOptions.h"
@@ -42,14 +42,14 @@ void CreateDetachEvent() {
   }
 }
 
-// A null duplicate makes the wait fail, which is reported as such.
-HANDLE DuplicateForWait(HANDLE process) {
+// An empty duplicate makes the wait fail, which is reported as such.
+mw::UniqueHandle DuplicateForWait(HANDLE process) {
   HANDLE duplicate = nullptr;
   if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &duplicate, 0, TRUE,
                        DUPLICATE_SAME_ACCESS)) {
-    return nullptr;
+    return {};
   }
-  return duplicate;
+  return mw::UniqueHandle(duplicate);
 }
 
 int ReportToolEnd(HANDLE toolProcess, const ToolInvocation& invocation) {
@@ -103,7 +103,7 @@ int RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
   // Declared in this order so that clean-up closes the duplicate first, then
   // forgets the pump threads, then releases the tool's handles.
   PumpThreads pumps(tool, limits.PumpJoinMs);
-  const mw::UniqueHandle toolProcess(DuplicateForWait(tool.Process.Get()));
+  const mw::UniqueHandle toolProcess = DuplicateForWait(tool.Process.Get());
   pumps.Start();
 
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};

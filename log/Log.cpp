@@ -61,7 +61,7 @@ void OpenLog() {
   // folders: a folder or file that is not safe to write leaves the run
   // without a log.
   const LauncherUser user;
-  const mw::UniqueHandle folder = OpenLogFolder(LogPath, user);
+  const mw::UniqueFileHandle folder = OpenLogFolder(LogPath, user);
   LogPath.JoinPath(fileName.GetText());
   std::FILE* file = folder ? OpenLogFileIn(folder.Get(), fileName.GetText(), LogPath.GetText(), user) : nullptr;
   const std::lock_guard lock(LogLock);

@@ -8,7 +8,6 @@
 #include <cwchar>
 
 #include "base/ProcAddress.h"
-#include "base/UniqueHandle.h"
 
 namespace {
 
@@ -47,7 +46,7 @@ bool MayAppendTo(HANDLE file, bool created, const wchar_t* path, const LauncherU
                  const BY_HANDLE_FILE_INFORMATION& information) {
   if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
   if (information.nNumberOfLinks != 1) return false;
-  if (!created && !IsTrustedOwner(ReadOwner(file).get(), user.Sid())) return false;
+  if (!created && !IsTrustedOwner(ReadOwner(file).Get(), user.Sid())) return false;
   return IsAtPath(file, path);
 }
 

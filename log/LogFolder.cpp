@@ -11,19 +11,19 @@ namespace {
 // whose rights let every user add files.
 constexpr wchar_t ProtectedFolderSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-LocalMemory NewFolderSecurity(const LauncherUser& user) {
+mw::LocalMemory NewFolderSecurity(const LauncherUser& user) {
   std::wstring text = ProtectedFolderSecurity;
   if (!user.IsAdministrator()) {
     wchar_t* sid = nullptr;
     if (user.Sid() == nullptr || !ConvertSidToStringSidW(user.Sid(), &sid)) return {};
-    const LocalMemory heldSid(sid);
+    const mw::LocalMemory heldSid(sid);
     text += std::wstring(L"(A;OICI;FA;;;") + sid + L")";
   }
   PSECURITY_DESCRIPTOR security = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
     return {};
   }
-  return LocalMemory(security);
+  return mw::LocalMemory(security);
 }
 
 }  // namespace
@@ -33,12 +33,12 @@ bool IsUsableLogFolder(DWORD attributes, PSECURITY_DESCRIPTOR security, PSID lau
   return IsTrustedOwner(security, launcherUser);
 }
 
-mw::UniqueHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user) {
-  const LocalMemory security = NewFolderSecurity(user);
+mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user) {
+  const mw::LocalMemory security = NewFolderSecurity(user);
   if (!security) return {};
   // Protected in the very call that creates it: the folder never exists with
   // the parent's rights, not even for a moment.
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.get(), FALSE};
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
   folder.CreateDirectoryRecursive(&attributes);
 
   // Load bearing: FILE_FLAG_OPEN_REPARSE_POINT opens a junction or link
@@ -46,16 +46,16 @@ mw::UniqueHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user)
   // without FILE_SHARE_DELETE nobody can rename or delete the folder while the
   // handle is open, so no link can take its name before the log file is
   // created through this handle.
-  HANDLE opened = CreateFileW(folder.GetText(), FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return {};
-  mw::UniqueHandle handle(opened);
+  mw::UniqueFileHandle handle(CreateFileW(folder.GetText(),
+                                          FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) return {};
 
   BY_HANDLE_FILE_INFORMATION information{};
   if (!GetFileInformationByHandle(handle.Get(), &information)) return {};
-  const LocalMemory owner = ReadOwner(handle.Get());
-  if (!IsUsableLogFolder(information.dwFileAttributes, owner.get(), user.Sid())) return {};
+  const mw::LocalMemory owner = ReadOwner(handle.Get());
+  if (!IsUsableLogFolder(information.dwFileAttributes, owner.Get(), user.Sid())) return {};
   // Wine follows links even when asked not to; where the handle really is
   // tells a link on any part of the path, there and on Windows.
   if (!IsAtPath(handle.Get(), folder.GetText())) return {};

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "base/PathString.h"
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "log/TrustedObject.h"
 
 // Opens the log folder, creating it (and missing parents) when it is
@@ -14,7 +14,7 @@
 // folder is used only when it is a real folder at exactly this path, owned by
 // a trusted account (IsUsableLogFolder). Empty otherwise: then there is no
 // log, as when it cannot be opened.
-mw::UniqueHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user);
+mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user);
 
 // Whether an existing folder with these attributes and this security may
 // hold the log: a folder, not a reparse point, with a trusted owner.

@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "base/UniqueHandle.h"
-
 namespace {
 
 // The service that owns the system's own files.
@@ -21,7 +19,7 @@ bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
 bool IsTrustedInstaller(PSID sid) {
   PSID trustedInstaller = nullptr;
   if (!ConvertStringSidToSidW(TrustedInstallerSid, &trustedInstaller)) return false;
-  const LocalMemory held(trustedInstaller);
+  const mw::LocalMemory held(trustedInstaller);
   return EqualSid(sid, trustedInstaller) != FALSE;
 }
 
@@ -92,13 +90,13 @@ bool IsTrustedOwner(PSECURITY_DESCRIPTOR security, PSID launcherUser) {
          IsTrustedInstaller(owner) || (launcherUser != nullptr && EqualSid(owner, launcherUser));
 }
 
-LocalMemory ReadOwner(HANDLE object) {
+mw::LocalMemory ReadOwner(HANDLE object) {
   PSECURITY_DESCRIPTOR security = nullptr;
   if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
                       &security) != ERROR_SUCCESS) {
     return {};
   }
-  return LocalMemory(security);
+  return mw::LocalMemory(security);
 }
 
 bool IsAtPath(HANDLE object, const wchar_t* path) {

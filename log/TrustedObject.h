@@ -2,17 +2,12 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <vector>
+
+#include "base/UniqueHolder.h"
 
 // Tests of a file or folder that an elevated launcher is about to write in,
 // on a machine where ordinary users may have created or replaced it.
-
-struct LocalMemoryFree {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
-// Memory the system handed out with LocalAlloc, such as a security descriptor.
-using LocalMemory = std::unique_ptr<void, LocalMemoryFree>;
 
 // The account the launcher runs as, read from its own token once.
 class LauncherUser {
@@ -34,7 +29,7 @@ bool IsTrustedOwner(PSECURITY_DESCRIPTOR security, PSID launcherUser);
 
 // The owner part of the security descriptor of an open file or folder; empty
 // when it cannot be read.
-LocalMemory ReadOwner(HANDLE object);
+mw::LocalMemory ReadOwner(HANDLE object);
 
 // True when the open file or folder is exactly at `path`: a junction, mount
 // point or symbolic link anywhere on the way makes the two differ.

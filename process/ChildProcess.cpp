@@ -68,11 +68,11 @@ DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDire
                                       &startup.StartupInfo, &created);
   const DWORD error = GetLastError();
   if (!started) return error;
-  CloseHandle(created.hThread);
+  const mw::UniqueHandle thread(created.hThread);
   process.Reset(created.hProcess);
   return 0;
 }
 
-HANDLE StartWatcherThread(std::function<void()>& watcher) {
-  return CreateThread(nullptr, 0, &RunWatcher, &watcher, 0, nullptr);
+mw::UniqueHandle StartWatcherThread(std::function<void()>& watcher) {
+  return mw::UniqueHandle(CreateThread(nullptr, 0, &RunWatcher, &watcher, 0, nullptr));
 }

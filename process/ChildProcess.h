@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "process/ExitListener.h"
 
 // Steps of a start that do not depend on the listener's context type.
@@ -20,8 +20,8 @@ DWORD CreateOutputPipe(mw::UniqueHandle& read, mw::UniqueHandle& write);
 DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDirectory, HANDLE stdinChild,
                           HANDLE stdoutWrite, HANDLE stderrWrite, mw::UniqueHandle& process);
 
-// A thread that calls the watcher, which must outlive it; null on failure.
-HANDLE StartWatcherThread(std::function<void()>& watcher);
+// A thread that calls the watcher, which must outlive it; empty on failure.
+mw::UniqueHandle StartWatcherThread(std::function<void()>& watcher);
 
 // Starts one console program, hidden, with its standard output and standard
 // error in pipes whose read ends stay here, and holds its process handle.
@@ -108,7 +108,7 @@ DWORD ChildProcess<ContextType>::Start(const wchar_t* commandLine, const wchar_t
   // only through the stop event, and it reads this object until it returns.
   if (Listener != nullptr && StopEvent) {
     Watcher = [this] { WatchExit(); };
-    if (!WatcherThread) WatcherThread.Reset(StartWatcherThread(Watcher));
+    if (!WatcherThread) WatcherThread = StartWatcherThread(Watcher);
   }
   // From here only the child holds the write ends, so the reads end when it does.
   StdinChild.Close();

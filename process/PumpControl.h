@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 
 // What the run sequence decides for the output pumps, and how either side
 // tells the other to stop. The flags are written on the main thread before

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "process/OwnerLock.h"
 
 // Runs one task at a time on a thread of its own. A join that times out

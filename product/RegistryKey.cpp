@@ -1,14 +1,11 @@
 #include "product/RegistryKey.h"
 
 LSTATUS RegistryKey::Open(HKEY parent, const wchar_t* subKey, REGSAM access) {
-  Close();
-  return RegOpenKeyExW(parent, subKey, 0, access, &Key);
-}
-
-void RegistryKey::Close() {
-  if (Key == nullptr) return;
-  RegCloseKey(Key);
-  Key = nullptr;
+  Key.Close();
+  HKEY opened = nullptr;
+  const LSTATUS status = RegOpenKeyExW(parent, subKey, 0, access, &opened);
+  if (status == ERROR_SUCCESS) Key.Reset(opened);
+  return status;
 }
 
 LSTATUS RegistryKey::QueryString(const wchar_t* valueName, wchar_t* buffer, DWORD& count) const {
@@ -16,7 +13,7 @@ LSTATUS RegistryKey::QueryString(const wchar_t* valueName, wchar_t* buffer, DWOR
   count = 0;
   DWORD type = REG_NONE;
   const LSTATUS status =
-      RegQueryValueExW(Key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &byteSize);
+      RegQueryValueExW(Key.Get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &byteSize);
   if (status != ERROR_SUCCESS) return status;
   if (type != REG_SZ && type != REG_EXPAND_SZ) return ERROR_INVALID_DATA;
   if (buffer != nullptr) {

@@ -2,16 +2,16 @@
 
 #include <windows.h>
 
-// Owns one open registry key; an empty holder is null and closing it does nothing.
+#include "base/UniqueHolder.h"
+
+// Owns one open registry key.
+using RegistryKeyHandle = mw::UniqueHolder<mw::NullEmptyTraits<HKEY, &RegCloseKey>>;
+
+// An open registry key and the typed query the lookup needs of it; an empty
+// key is closed, and closing it does nothing.
 class RegistryKey {
  public:
-  RegistryKey() = default;
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-  ~RegistryKey() { Close(); }
-
   LSTATUS Open(HKEY parent, const wchar_t* subKey, REGSAM access);
-  void Close();
 
   // Reads a REG_SZ or REG_EXPAND_SZ value. count: characters offered in,
   // characters of the value out, terminator included. Without a buffer only
@@ -20,5 +20,5 @@ class RegistryKey {
   LSTATUS QueryString(const wchar_t* valueName, wchar_t* buffer, DWORD& count) const;
 
  private:
-  HKEY Key = nullptr;
+  RegistryKeyHandle Key;
 };

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/ProgramRun.h"

@@ -16,7 +16,7 @@ struct FolderRow {
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
   if (!ConvertSidToStringSidW(sid, &text)) return {};
-  const LocalMemory held(text);
+  const mw::LocalMemory held(text);
   return text;
 }
 
@@ -46,7 +46,7 @@ TEST(LogFolder, AnExistingFolderIsUsedOnlyWhenItIsARealFolderWithATrustedOwner) 
     PSECURITY_DESCRIPTOR security = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr))
         << testing::PrintToString(text);
-    const LocalMemory held(security);
+    const mw::LocalMemory held(security);
     EXPECT_EQ(IsUsableLogFolder(row.Attributes, security, user.Sid()), row.Usable)
         << testing::PrintToString(text) << " attributes " << row.Attributes;
   }

@@ -4,7 +4,7 @@
 
 #include <system_error>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 
 namespace {
 

@@ -2,13 +2,14 @@
 
 #include <tlhelp32.h>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 
 namespace testing_support {
 
 std::vector<DWORD> FindProcesses(const std::wstring& exeName) {
   std::vector<DWORD> ids;
-  const mw::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  // Fails with INVALID_HANDLE_VALUE, as CreateFileW does.
+  const mw::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {

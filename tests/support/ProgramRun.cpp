@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "tests/tools/ToolFiles.h"
 
 namespace testing_support {
@@ -78,7 +78,7 @@ ProgramResult RunProgram(const ProgramRequest& request) {
   }
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   const std::wstring inputPath = request.InputFile.empty() ? L"NUL" : request.InputFile;
-  mw::UniqueHandle input(CreateFileW(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  mw::UniqueFileHandle input(CreateFileW(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      &inheritable, OPEN_EXISTING, 0, nullptr));
 
   STARTUPINFOW startup{};

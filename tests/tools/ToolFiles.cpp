@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 
 namespace stand_in {
 

@@ -1,6 +1,6 @@
 #include "tests/tools/ToolScriptRun.h"
 
-#include "base/UniqueHandle.h"
+#include "base/UniqueHolder.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
 #include "tests/tools/ToolFlood.h"
