@@ -9,7 +9,12 @@
 // call they stand for fails when its library could not be loaded.
 namespace SystemLibraries {
 
-// Call once, on the main thread, right after the DLL search order is restricted.
+// Restricts DLLs loaded by name at run time, by the program or by the system
+// DLLs it uses, to the system folder, where the system allows it. Call once,
+// on the main thread, first of all.
+void RestrictSearchOrder();
+
+// Call once, on the main thread, right after RestrictSearchOrder.
 void Load();
 
 // shlwapi

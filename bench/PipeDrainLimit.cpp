@@ -9,12 +9,12 @@
 
 #include <string>
 
-#include "process/PumpThreads.h"
+#include "process/ChildProcess.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
   const std::wstring commandLine = L"\"" + std::wstring(argv[1]) + L"\"";
-  ToolProcess tool;
+  ChildProcess<void*> tool;
   if (tool.Start(commandLine.c_str(), nullptr) != 0) return 3;
 
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);

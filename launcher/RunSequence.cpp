@@ -11,10 +11,12 @@
 #include "launcher/ConsoleLine.h"
 #include "launcher/ConsoleSetup.h"
 #include "launcher/LaunchOptions.h"
-#include "launcher/ProcessState.h"
+#include "launcher/OutputDecisions.h"
 #include "launcher/ToolInvocation.h"
+#include "launcher/ToolProcess.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
+#include "process/DetachSignal.h"
 #include "process/PumpThreads.h"
 #include "product/Environment.h"
 #include "product/InstallPath.h"
@@ -31,8 +33,6 @@
 //   error code     the tool's exit code could not be read
 
 namespace {
-
-const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }
 
 void CreateDetachEvent() {
   DetachEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -102,9 +102,9 @@ int RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
 
   // Declared in this order so that clean-up closes the duplicate first, then
   // forgets the pump threads, then releases the tool's handles.
-  PumpThreads pumps(tool, limits.PumpJoinMs);
+  PumpThreads pumps(tool.StdoutRead, tool.StderrRead, limits.PumpJoinMs);
   const mw::UniqueHandle toolProcess = DuplicateForWait(tool.Process.Get());
-  pumps.Start();
+  pumps.Start(WriteToolOutput, DetachRequested);
 
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};
   const DWORD waitCount = DetachEvent ? 2 : 1;
@@ -143,8 +143,7 @@ int RunSteps(const RunLimits& limits) {
 
 int RunLauncher(const RunLimits& limits) {
   SetConsoleModes();
-  RestrictDllSearchOrder();
-  // Load bearing: only after the search order is restricted.
+  SystemLibraries::RestrictSearchOrder();
   SystemLibraries::Load();
   PrepareEnvironment();
   OpenLog();

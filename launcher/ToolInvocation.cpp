@@ -6,13 +6,13 @@
 
 #include "base/SystemLibraries.h"
 #include "launcher/ConsoleLine.h"
-#include "launcher/ProcessState.h"
+#include "launcher/OutputDecisions.h"
+#include "launcher/ToolFileNames.h"
 #include "launcher/ToolVersion.h"
 #include "log/Log.h"
+#include "process/DetachSignal.h"
 
 namespace {
-
-const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }
 
 bool Exists(const mw::String& path) { return SystemLibraries::PathFileExistsW(path.GetText()) != FALSE; }
 
@@ -52,7 +52,7 @@ bool DecideOldPackage(const ToolInvocation& invocation, const ToolVersion& versi
 
 }  // namespace
 
-void GetLauncherFolder(mw::PathString& folder) {
+void GetLauncherFolderWithBackslash(mw::PathString& folder) {
   const std::uint32_t capacity = folder.GetCapacity();
   const DWORD length = GetModuleFileNameW(nullptr, folder.GetBuffer(mw::MeasureText), capacity);
   // A cut name is not terminated: set the length to what was written.
@@ -91,9 +91,9 @@ ToolPreparation PrepareToolInvocation(const mw::String& installPath, const Optio
     return ToolPreparation::ToolMissing;  // Exit 2: no tool.
   }
 
-  GetLauncherFolder(invocation.LauncherFolder);
-  invocation.PackageFolder = invocation.LauncherFolder;
-  invocation.OldPackagePath = invocation.LauncherFolder;
+  GetLauncherFolderWithBackslash(invocation.PackageFolder);
+  invocation.LauncherFolderWithoutBackslashes = invocation.PackageFolder;
+  invocation.OldPackagePath = invocation.PackageFolder;
   invocation.OldPackagePath.JoinPath(OldPackageName.GetText());
 
   const ToolVersion version = ReadToolVersion(invocation.ToolPath);
@@ -111,11 +111,11 @@ ToolPreparation PrepareToolInvocation(const mw::String& installPath, const Optio
     return ToolPreparation::PackageMissing;  // Exit 2: no package.
   }
 
-  mw::String commandLine =
-      ComposeToolCommandLine(invocation.ToolPath, packagePath, useOldPackage, invocation.LauncherFolder);
+  mw::String commandLine = ComposeToolCommandLine(invocation.ToolPath, packagePath, useOldPackage,
+                                                 invocation.LauncherFolderWithoutBackslashes);
   invocation.CommandLine.MoveFrom(commandLine);
   // A bare drive ("D:") would name that drive's current folder, not its root.
-  invocation.WorkingFolder = invocation.LauncherFolder;
+  invocation.WorkingFolder = invocation.LauncherFolderWithoutBackslashes;
   if (invocation.WorkingFolder.GetLength() == 2 && invocation.WorkingFolder.GetText()[1] == L':') {
     invocation.WorkingFolder.Append(L"\\");
   }

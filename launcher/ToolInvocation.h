@@ -6,9 +6,9 @@
 
 struct ToolInvocation {
   mw::PathString ToolPath;
-  mw::PathString LauncherFolder;  // after preparation: without trailing backslashes
-  mw::PathString WorkingFolder;
-  mw::PathString PackageFolder;
+  mw::PathString LauncherFolderWithoutBackslashes;  // "C:\pkg", "D:" at a drive root
+  mw::PathString WorkingFolder;                     // the same, "D:\" at a drive root
+  mw::PathString PackageFolder;                     // with one trailing backslash
   mw::PathString OldPackagePath;
   mw::String CommandLine;
 };
@@ -23,9 +23,9 @@ enum class ToolPreparation { ToolMissing, PackageMissing, Ready };
 ToolPreparation PrepareToolInvocation(const mw::String& installPath, const OptionSet& options,
                                       ToolInvocation& invocation);
 
-// The running executable's folder with one trailing backslash; empty when the
-// module name cannot be read.
-void GetLauncherFolder(mw::PathString& folder);
+// The running executable's folder with one trailing backslash ("C:\pkg\",
+// "D:\"); empty when the module name cannot be read.
+void GetLauncherFolderWithBackslash(mw::PathString& folder);
 
 // The quoted tool path and package, plus the script folder for old packages.
 // Strips the launcher folder's trailing backslashes in place, so that it can

@@ -4,8 +4,6 @@
 
 #include "base/ProcAddress.h"
 
-namespace {
-
 // IsWow64Process2 exists from Windows 10 version 1511 (build 10586); the
 // build test only sees the real build because the manifest declares Windows 10.
 bool IsWindows10Build10586OrLater() {
@@ -15,6 +13,8 @@ bool IsWindows10Build10586OrLater() {
   const DWORDLONG mask = VerSetConditionMask(0, VER_BUILDNUMBER, VER_GREATER_EQUAL);
   return VerifyVersionInfoW(&info, VER_BUILDNUMBER, mask) != FALSE;
 }
+
+namespace {
 
 bool QueryWow64Process2(bool& isWow64) {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");

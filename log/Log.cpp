@@ -95,6 +95,8 @@ void WriteLog(const wchar_t* format, ...) {
   std::fflush(LogFile);
 }
 
+const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }
+
 LogTimestampText LogTimestamp() {
   SYSTEMTIME now;
   GetLocalTime(&now);

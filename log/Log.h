@@ -20,6 +20,9 @@ void CloseLog();
 // \r and \n. Safe from any thread; does nothing without a log.
 void WriteLog(const wchar_t* format, ...);
 
+// "true" or "false", as log lines show a flag.
+const wchar_t* BoolText(bool value);
+
 // "YYYY-MM-DD HH:MM:SS.mmm " and its terminator.
 struct LogTimestampText {
   wchar_t Text[26];

@@ -4,7 +4,7 @@
 
 #include "log/Log.h"
 #include "process/ConsoleEcho.h"
-#include "process/PumpControl.h"
+#include "process/DetachSignal.h"
 #include "process/Utf8Decoder.h"
 
 std::mutex OutputMutex;
@@ -16,20 +16,20 @@ constexpr DWORD ReadSize = 4090;
 
 }  // namespace
 
-void PumpOutput(HANDLE pipe, std::wostream& stream, std::FILE* file, bool lookForMarker) {
+void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
   char buffer[ReadSize];
   Utf8Decoder decoder;
-  ConsoleEcho echo(stream, file);
+  ConsoleEcho echo(settings.Stream, settings.File);
   std::wstring text;
   for (;;) {
     DWORD count = 0;
     if (!ReadFile(pipe, buffer, ReadSize, &count, nullptr) || count == 0) break;
     if (DetachSignaled()) return;  // the launcher is leaving: this read is dropped
     // Still drained when not shown, so the tool never blocks on a full pipe.
-    if (!WriteToolOutput) continue;
+    if (!settings.Echo) continue;
 
     const std::lock_guard lock(OutputMutex);
-    if (lookForMarker && DetachRequested && CapturedStdout.Feed(buffer, count)) {
+    if (settings.LookForMarker && CapturedStdout.Feed(buffer, count)) {
       WriteLog(L"[INFO] Message for detach found - event will be signaled.");
       SignalDetach();
     }
@@ -37,7 +37,7 @@ void PumpOutput(HANDLE pipe, std::wostream& stream, std::FILE* file, bool lookFo
     echo.Write(text);
   }
   // The pipe ended: a sequence it cut short is still shown, byte by byte.
-  if (!WriteToolOutput) return;
+  if (!settings.Echo) return;
   const std::lock_guard lock(OutputMutex);
   decoder.Finish(text);
   echo.Write(text);

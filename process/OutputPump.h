@@ -13,9 +13,17 @@ extern std::mutex OutputMutex;
 // The end of the tool's standard output, kept while it is searched for the marker.
 extern DetachMarkerWindow CapturedStdout;
 
+// What one pump does with what it reads.
+struct PumpSettings {
+  bool Echo;           // pass the output on to File
+  bool LookForMarker;  // and look for the detach marker in it
+  // The launcher's wide stream over File: the echo lands in order with the
+  // console lines written through it.
+  std::wostream& Stream;
+  std::FILE* File;
+};
+
 // Drains one of the tool's output pipes until it ends, a read fails or is
-// cancelled, or DetachEvent is found set after a read. Echoes the output to
-// `file`, in order with the console lines the launcher writes through
-// `stream`, when WriteToolOutput is set, and then also looks for the detach
-// marker when lookForMarker and DetachRequested are.
-void PumpOutput(HANDLE pipe, std::wostream& stream, std::FILE* file, bool lookForMarker);
+// cancelled, or the detach signal is found raised after a read. Output that
+// is not echoed is read all the same, so the tool never blocks on a full pipe.
+void PumpOutput(HANDLE pipe, const PumpSettings& settings);

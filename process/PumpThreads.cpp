@@ -17,18 +17,20 @@ void CancelAndClose(mw::UniqueHandle& readEnd, const wchar_t* logFormat) {
 
 }  // namespace
 
-void PumpThreads::Start() {
-  // Each pump takes its read end once; StopPumps may close the field later.
-  HANDLE stdoutRead = Tool.StdoutRead.Get();
-  HANDLE stderrRead = Tool.StderrRead.Get();
-  StdoutPump.Start([stdoutRead] { PumpOutput(stdoutRead, std::wcout, stdout, true); });
-  StderrPump.Start([stderrRead] { PumpOutput(stderrRead, std::wcerr, stderr, false); });
+void PumpThreads::Start(bool echo, bool lookForMarker) {
+  // Each pump takes its read end once; StopPumps may close the holder later.
+  HANDLE stdoutRead = StdoutRead.Get();
+  HANDLE stderrRead = StderrRead.Get();
+  StdoutPump.Start([stdoutRead, echo, lookForMarker] {
+    PumpOutput(stdoutRead, PumpSettings{echo, lookForMarker, std::wcout, stdout});
+  });
+  StderrPump.Start([stderrRead, echo] { PumpOutput(stderrRead, PumpSettings{echo, false, std::wcerr, stderr}); });
 }
 
 void PumpThreads::StopPumps(bool cancel) {
   if (cancel) {
-    CancelAndClose(Tool.StdoutRead, L"[INFO] CancelIoEx on stdout returned %d, err: %d.");
-    CancelAndClose(Tool.StderrRead, L"[INFO] CancelIoEx on stderr returned %d, err: %d.");
+    CancelAndClose(StdoutRead, L"[INFO] CancelIoEx on stdout returned %d, err: %d.");
+    CancelAndClose(StderrRead, L"[INFO] CancelIoEx on stderr returned %d, err: %d.");
   }
   WriteLog(L"[INFO] join stdout.");
   StdoutPump.Join(JoinMs);

@@ -1,18 +1,20 @@
 #pragma once
 
-#include "process/ChildProcess.h"
+#include <cstdint>
+
+#include "base/UniqueHolder.h"
 #include "process/WorkerThread.h"
 
-// The patching tool's process; the launcher sets no exit listener.
-using ToolProcess = ChildProcess<void*>;
-
-// The two output pumps of a started tool, each on a worker thread of its own.
+// The two output pumps of a started tool, each on a worker thread of its own,
+// over the read ends of the tool's pipes, which stay with their owner.
 class PumpThreads {
  public:
-  PumpThreads(ToolProcess& tool, std::uint64_t joinMs) : Tool(tool), JoinMs(joinMs) {}
+  PumpThreads(mw::UniqueHandle& stdoutRead, mw::UniqueHandle& stderrRead, std::uint64_t joinMs)
+      : StdoutRead(stdoutRead), StderrRead(stderrRead), JoinMs(joinMs) {}
 
-  // Standard output first (it alone looks for the detach marker), then standard error.
-  void Start();
+  // Standard output first (it alone may look for the detach marker), then
+  // standard error; each echoes to the launcher's stream of the same name.
+  void Start(bool echo, bool lookForMarker);
 
   // Joins both pumps, at most joinMs each, logging around the joins. With cancel,
   // first cancels their pending reads and closes the read ends, so that
@@ -20,7 +22,8 @@ class PumpThreads {
   void StopPumps(bool cancel);
 
  private:
-  ToolProcess& Tool;
+  mw::UniqueHandle& StdoutRead;
+  mw::UniqueHandle& StderrRead;
   std::uint64_t JoinMs;
   WorkerThread StdoutPump;
   WorkerThread StderrPump;

@@ -13,8 +13,9 @@ constexpr DWORD FolderUnits = MAX_PATH;
 
 std::wstring TextBeforeNul(const std::wstring& buffer) { return std::wstring(buffer.c_str()); }
 
+// As PathRemoveFileSpecW leaves it: "C:\pkg", but "D:\" at a drive root.
 // Empty when the path does not fit in MAX_PATH or names no folder.
-std::wstring LauncherFolder() {
+std::wstring LauncherFolderBackslashOnlyAtRoot() {
   std::wstring buffer(FolderUnits, L'\0');
   const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), FolderUnits);
   if (length == 0 || length >= FolderUnits) return {};
@@ -41,7 +42,7 @@ std::wstring ReadEnvironmentValue(const wchar_t* name) {
 }
 
 void PrepareEnvironment() {
-  const std::wstring searchPath = LauncherFolder() + L";" + SystemFolder();
+  const std::wstring searchPath = LauncherFolderBackslashOnlyAtRoot() + L";" + SystemFolder();
   // Saved before PATH changes, so it is always the inherited PATH.
   if (ReadEnvironmentValue(L"VALCREST_OLD_PATH").empty()) {
     SetEnvironmentVariableW(L"VALCREST_OLD_PATH", ReadEnvironmentValue(L"PATH").c_str());

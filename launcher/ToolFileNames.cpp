@@ -1,4 +1,4 @@
-#include "launcher/ProcessState.h"
+#include "launcher/ToolFileNames.h"
 
 const mw::String ToolSubPath(L"installer\\rivlet.exe");
 const mw::String PackageName(L"patch.rvx");

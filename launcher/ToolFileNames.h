@@ -1,10 +1,9 @@
 #pragma once
 
 #include "base/GuardedString.h"
-#include "process/PumpControl.h"
 
-// The run's constant names; DetachEvent, DetachRequested and WriteToolOutput
-// live with the output pumps that read them.
+// The patching tool under the installation folder, and the packages beside
+// the launcher.
 extern const mw::String ToolSubPath;
 extern const mw::String PackageName;
 extern const mw::String OldPackageName;

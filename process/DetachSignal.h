@@ -2,9 +2,7 @@
 
 #include "base/UniqueHolder.h"
 
-// What the run sequence decides for the output pumps, and how either side
-// tells the other to stop. The flags are written on the main thread before
-// the pumps start and only read while they run, so they need no lock.
+// How the output pumps and the run sequence tell each other to stop.
 
 // Unnamed manual-reset event: set by the standard-output pump on the detach
 // marker, or by the main thread when its wait ends other than by the tool's
@@ -18,9 +16,3 @@ void SignalDetach();
 // Whether SignalDetach has set DetachEvent. The pumps ask after every read:
 // testing the event itself would cost a round trip to the wineserver per read.
 bool DetachSignaled();
-
-// Pass the tool's output on to the launcher's console.
-extern bool WriteToolOutput;
-// Look for the detach marker in the tool's standard output (only while
-// WriteToolOutput is set, and only when DetachEvent exists).
-extern bool DetachRequested;

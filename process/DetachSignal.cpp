@@ -1,10 +1,8 @@
-#include "process/PumpControl.h"
+#include "process/DetachSignal.h"
 
 #include <atomic>
 
 mw::UniqueHandle DetachEvent;
-bool WriteToolOutput = false;
-bool DetachRequested = false;
 
 namespace {
 

@@ -1,0 +1,4 @@
+#include "launcher/OutputDecisions.h"
+
+bool WriteToolOutput = false;
+bool DetachRequested = false;
