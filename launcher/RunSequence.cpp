@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <iostream>
 
 #include "base/GuardedString.h"
@@ -12,6 +11,7 @@
 #include "launcher/ConsoleSetup.h"
 #include "launcher/LaunchOptions.h"
 #include "launcher/OutputDecisions.h"
+#include "launcher/RunOutcome.h"
 #include "launcher/ToolInvocation.h"
 #include "launcher/ToolProcess.h"
 #include "launcher/Wow64Detection.h"
@@ -21,16 +21,9 @@
 #include "product/Environment.h"
 #include "product/InstallPath.h"
 
-// Ways out, each marked "Exit:" below; every one of them returns through
-// RunLauncher, which closes the log last.
-//   3              no installation folder
-//   2              no patching tool, or no package
-//   5              the tool could not be started
-//   0              the tool ended with 0, or it reported its validation done (detach)
-//   tool's code    the tool ended with another code
-//   1460           the wait timed out
-//   wait result    the wait failed
-//   error code     the tool's exit code could not be read
+// Ways out, each marked "Exit:" below: every step that ends the run returns
+// its outcome, and RunLauncher alone turns it into the console line and the
+// exit code (ReportFor), then closes the log last.
 
 namespace {
 
@@ -52,51 +45,44 @@ mw::UniqueHandle DuplicateForWait(HANDLE process) {
   return mw::UniqueHandle(duplicate);
 }
 
-int ReportToolEnd(HANDLE toolProcess, const ToolInvocation& invocation) {
+RunOutcome ToolEnd(HANDLE toolProcess, const ToolInvocation& invocation) {
   DWORD exitCode = 0;
   if (!GetExitCodeProcess(toolProcess, &exitCode)) {
-    // An unknown result is never reported as success.
     const DWORD error = GetLastError();
     WriteLog(L"[ERROR] GetExitCodeProcess failed, error: %d", static_cast<int>(error));
-    WriteConsoleLine(std::wcerr, L"Failed to monitor patch execution. Error code: ", error);
-    return static_cast<int>(error);  // Exit: the tool's result is unknown.
+    return {RunOutcome::Kind::ExitCodeUnreadable, error};  // Exit: the tool's result is unknown.
   }
   if (exitCode != 0) {
     WriteLog(L"[ERROR] %s returned %d", invocation.ToolPath.GetText(), static_cast<int>(exitCode));
-    WriteConsoleLine(std::wcerr, L"Patch execution finished with error code: ", static_cast<std::int32_t>(exitCode));
-    return static_cast<int>(exitCode);  // Exit: the tool failed.
+  } else {
+    WriteLog(L"[INFO] rivlet.exe returned with ERROR_SUCCESS.");
   }
-  WriteLog(L"[INFO] rivlet.exe returned with ERROR_SUCCESS.");
-  WriteConsoleLine(std::wcout, L"Patch execution finished successfully.");
-  return 0;  // Exit: the tool succeeded.
+  return {RunOutcome::Kind::ToolEnded, exitCode};  // Exit: the tool ended.
 }
 
 // The wait ended other than by the tool's exit: the pumps stop, the tool runs on.
-int ReportEarlyEnd(DWORD waitResult, PumpThreads& pumps) {
+RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps) {
   SignalDetach();
   pumps.StopPumps(true);
   if (waitResult == WAIT_OBJECT_0 + 1) {
     WriteLog(L"[INFO] Detach was signaled.");
-    return 0;  // Exit: detached.
+    return {RunOutcome::Kind::Detached};  // Exit: detached.
   }
   if (waitResult == WAIT_TIMEOUT) {
     WriteLog(L"[ERROR] Timeout reached.");
-    WriteConsoleLine(std::wcerr, L"Failed to monitor patch execution. Error code: ", std::uint32_t{WAIT_TIMEOUT});
-    return ERROR_TIMEOUT;  // Exit: time-out.
+    return {RunOutcome::Kind::TimedOut};  // Exit: time-out.
   }
   WriteLog(L"[ERROR] WaitForSingleObject returned %d", static_cast<int>(waitResult));
-  WriteConsoleLine(std::wcerr, L"Failed to monitor patch execution. Error code: ", std::uint32_t{waitResult});
-  return static_cast<int>(waitResult);  // Exit: the wait failed.
+  return {RunOutcome::Kind::WaitFailed, waitResult};  // Exit: the wait failed.
 }
 
-int RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
+RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
   ToolProcess tool;
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
   if (startError != 0) {
     tool.CloseStreams();
     WriteLog(L"[ERROR] rivlet.exe could not be run!");
-    WriteConsoleLine(std::wcerr, L"Patch could not be executed. Error code: ", static_cast<std::int32_t>(startError));
-    return 5;  // Exit: the tool could not be started.
+    return {RunOutcome::Kind::NotStarted, startError};  // Exit: the tool could not be started.
   }
   WriteConsoleLine(std::wcout, L"Patch execution started.");
 
@@ -109,12 +95,12 @@ int RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};
   const DWORD waitCount = DetachEvent ? 2 : 1;
   const DWORD waitResult = WaitForMultipleObjects(waitCount, waitList, FALSE, limits.ToolWaitMs);
-  if (waitResult != WAIT_OBJECT_0) return ReportEarlyEnd(waitResult, pumps);
+  if (waitResult != WAIT_OBJECT_0) return EarlyEnd(waitResult, pumps);
   pumps.StopPumps(false);
-  return ReportToolEnd(toolProcess.Get(), invocation);
+  return ToolEnd(toolProcess.Get(), invocation);
 }
 
-int RunSteps(const RunLimits& limits) {
+RunOutcome RunSteps(const RunLimits& limits) {
   const bool isWow64 = DetectWow64();
   WriteLog(L"[INFO] use isWOW64: %s.", BoolText(isWow64));
 
@@ -127,16 +113,28 @@ int RunSteps(const RunLimits& limits) {
 
   if (installPath.GetLength() == 0) {
     WriteLog(L"[ERROR] installation path not found!");
-    WriteConsoleLine(std::wcerr, L"Product installation path not found.");
-    return 3;  // Exit: no product.
+    return {RunOutcome::Kind::NoProduct};  // Exit: no product.
   }
   WriteLog(L"[INFO] installation path found: %s", installPath.GetText());
 
   ToolInvocation invocation;
-  if (PrepareToolInvocation(installPath, options, invocation) != ToolPreparation::Ready) {
-    return 2;  // Exit: no tool or no package, already reported.
+  switch (PrepareToolInvocation(installPath, options, invocation)) {
+    case ToolPreparation::ToolMissing:
+      return {RunOutcome::Kind::ToolMissing};  // Exit: no tool.
+    case ToolPreparation::PackageMissing:
+      return {RunOutcome::Kind::PackageMissing};  // Exit: no package.
+    case ToolPreparation::Ready:
+      break;
   }
   return RunTool(invocation, limits);
+}
+
+// The outcome's console line, if it has one; its exit code.
+int Conclude(const RunOutcome& outcome) {
+  const OutcomeReport report = ReportFor(outcome);
+  if (report.Stream == ConsoleStream::Output) WriteConsoleLine(std::wcout, report.Line.c_str());
+  if (report.Stream == ConsoleStream::Error) WriteConsoleLine(std::wcerr, report.Line.c_str());
+  return report.ExitCode;
 }
 
 }  // namespace
@@ -147,7 +145,7 @@ int RunLauncher(const RunLimits& limits) {
   SystemLibraries::Load();
   PrepareEnvironment();
   OpenLog();
-  const int exitCode = RunSteps(limits);
+  const int exitCode = Conclude(RunSteps(limits));
   CloseLog();
   return exitCode;
 }

@@ -87,8 +87,7 @@ ToolPreparation PrepareToolInvocation(const mw::String& installPath, const Optio
   invocation.ToolPath.JoinPath(ToolSubPath.GetText());
   if (!Exists(invocation.ToolPath)) {
     WriteLog(L"[ERROR] %s not found!", invocation.ToolPath.GetText());
-    WriteConsoleLine(std::wcerr, L"Patching tool not found.");
-    return ToolPreparation::ToolMissing;  // Exit 2: no tool.
+    return ToolPreparation::ToolMissing;
   }
 
   GetLauncherFolderWithBackslash(invocation.PackageFolder);
@@ -107,8 +106,7 @@ ToolPreparation PrepareToolInvocation(const mw::String& installPath, const Optio
   packagePath.JoinPath(useOldPackage ? OldPackageName.GetText() : PackageName.GetText());
   if (!Exists(packagePath)) {
     WriteLog(L"[ERROR] %s not found!", packagePath.GetText());
-    WriteConsoleLine(std::wcerr, L"Could not apply the patch. Error code: ", 2);
-    return ToolPreparation::PackageMissing;  // Exit 2: no package.
+    return ToolPreparation::PackageMissing;
   }
 
   mw::String commandLine = ComposeToolCommandLine(invocation.ToolPath, packagePath, useOldPackage,

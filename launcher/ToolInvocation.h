@@ -18,8 +18,8 @@ enum class ToolPreparation { ToolMissing, PackageMissing, Ready };
 // Finds the patching tool under the installation folder, decides from its
 // file version whether its output is echoed, whether detach is honoured and
 // which package it gets, and composes its command line. Sets WriteToolOutput
-// and DetachRequested. A missing tool or package has been logged and told on
-// the console when this returns.
+// and DetachRequested. A missing tool or package has been logged when this
+// returns.
 ToolPreparation PrepareToolInvocation(const mw::String& installPath, const OptionSet& options,
                                       ToolInvocation& invocation);
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The launcher's own exit codes; besides them it ends with the tool's exit
+// code, a failed wait's result or the error of a failed exit-code read.
+namespace ExitCode {
+inline constexpr int Success = 0;       // the tool ended with 0, or detach
+inline constexpr int FileMissing = 2;   // no patching tool, or no package
+inline constexpr int NoProduct = 3;     // no installation folder
+inline constexpr int NotStarted = 5;    // the tool could not be started
+inline constexpr int TimedOut = ERROR_TIMEOUT;
+}  // namespace ExitCode
+
+// How a run ended, and the number that comes with it.
+struct RunOutcome {
+  enum class Kind {
+    NoProduct,
+    ToolMissing,
+    PackageMissing,
+    NotStarted,          // Code: the start error
+    ToolEnded,           // Code: the tool's exit code
+    Detached,
+    TimedOut,
+    WaitFailed,          // Code: the wait's result
+    ExitCodeUnreadable,  // Code: GetExitCodeProcess's error
+  };
+  Kind What;
+  DWORD Code = 0;
+};
+
+enum class ConsoleStream { None, Output, Error };
+
+// What the launcher tells of an outcome: its exit code and at most one
+// console line, on standard output or standard error.
+struct OutcomeReport {
+  int ExitCode;
+  ConsoleStream Stream;
+  std::wstring Line;  // without its end of line; empty for ConsoleStream::None
+};
+
+// The one mapping from outcomes to exit codes and console lines. A tool's
+// exit code and a start error print signed, a wait's result and an error
+// code unsigned; every one is returned with all its 32 bits.
+OutcomeReport ReportFor(const RunOutcome& outcome);
