@@ -224,13 +224,16 @@ void String::FormatV(const wchar_t* format, std::va_list arguments) {
     if (needed >= 0) {
       const auto length = static_cast<std::uint32_t>(needed);
       wchar_t* buffer = GetBuffer(length + 2);
-      vswprintf_s(buffer, std::size_t{length} + 1, format, arguments);
-      ReleaseBuffer(length);
-      return;
+      // The count and the checked formatter may disagree on a format: only
+      // what was really written becomes the text.
+      if (vswprintf_s(buffer, std::size_t{length} + 1, format, arguments) == needed) {
+        ReleaseBuffer(length);
+        return;
+      }
     }
   }
-  // No format, or one the runtime cannot count: never hand the formatter a
-  // zero-sized buffer, leave the string empty instead.
+  // No format, or one the runtime cannot count or write: never hand the
+  // formatter a zero-sized buffer, leave the string empty instead.
   MakeEmpty();
 }
 

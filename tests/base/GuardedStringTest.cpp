@@ -222,7 +222,7 @@ TEST(GuardedString, FormatReplacesTheText) {
   s.CheckGuards();
 }
 
-TEST(GuardedString, FormatWithoutFormatOrCountLeavesTheStringEmpty) {
+TEST(GuardedString, FormatThatCannotBeCountedOrWrittenLeavesTheStringEmpty) {
   String s(L"abc");
   s.Format(nullptr);
   EXPECT_EQ(s.GetLength(), 0u);
@@ -232,6 +232,13 @@ TEST(GuardedString, FormatWithoutFormatOrCountLeavesTheStringEmpty) {
   uncountable.Format(L"%2147483647d%2147483647d", 1, 2);  // more than the runtime can count
   EXPECT_EQ(uncountable.GetLength(), 0u);
   uncountable.CheckGuards();
+
+  // Counted as one character, but refused by the checked formatter.
+  String unwritable(L"abc");
+  unwritable.Format(L"%y");
+  EXPECT_EQ(unwritable.GetLength(), 0u);
+  EXPECT_STREQ(unwritable.GetText(), L"");
+  unwritable.CheckGuards();
 }
 
 TEST(GuardedString, ReleaseBufferMeasuresWhatWasWritten) {
