@@ -91,8 +91,9 @@ TEST_P(GuardedStringGrowth, FollowsTheGrowthRule) {
 INSTANTIATE_TEST_SUITE_P(Table, GuardedStringGrowth,
                          ::testing::Values(GrowthRow{0, 0, 64}, GrowthRow{0, 64, 64}, GrowthRow{0, 100, 100},
                                            GrowthRow{64, 64, 64}, GrowthRow{64, 65, 128}, GrowthRow{64, 300, 300},
-                                           GrowthRow{1000, 1001, 2000}, GrowthRow{1024, 1025, 2048},
-                                           GrowthRow{2000, 2001, 3024}),
+                                           GrowthRow{1000, 1001, 2000}, GrowthRow{1023, 1024, 2046},
+                                           GrowthRow{1024, 1025, 2048}, GrowthRow{1025, 1026, 2049},
+                                           GrowthRow{1024, 3000, 3000}, GrowthRow{2000, 2001, 3024}),
                          [](const ::testing::TestParamInfo<GrowthRow>& info) {
                            return "Capacity" + std::to_string(info.param.StartCapacity) + "Need" +
                                   std::to_string(info.param.Need);

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
+#include "tests/support/RunLog.h"
 #include "tests/support/ScratchFiles.h"
 
 namespace {
@@ -59,6 +62,32 @@ TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
   EXPECT_EQ(log.IndexOf("[INFO] END joins."), stdoutJoin + 2);
   EXPECT_EQ(log.IndexOf("[INFO] rivlet.exe returned with ERROR_SUCCESS."), stdoutJoin + 3);
   EXPECT_FALSE(log.HasPrefix("[INFO] CancelIoEx"));
+}
+
+// A run's log is read while it runs (by admins, by collection tools): no line
+// waits in a buffer for the next one or for the end of the run.
+TEST_F(ToolRun, EveryLogLineIsOnDiskAsSoonAsItIsWritten) {
+  ASSERT_TRUE(World.InstallTool(CurrentTool, "sleep 60000\nexit 0\n"));
+  const auto logsBefore = testing_support::LogFileNames();
+  std::atomic<bool> ended = false;
+  std::thread run([&] {
+    World.Run(L"", 120000);
+    ended = true;
+  });
+  bool seenWhileTheToolRuns = false;
+  const ULONGLONG deadline = GetTickCount64() + 60000;
+  while (!seenWhileTheToolRuns && !ended && GetTickCount64() < deadline) {
+    seenWhileTheToolRuns = testing_support::ReadLogAddedSince(logsBefore).HasPrefix("[INFO] will execute process: ") &&
+                           ToolStillRuns();
+    if (!seenWhileTheToolRuns) Sleep(50);
+  }
+  // The tool would sleep on: ending it ends the run, also if it started late.
+  while (!ended) {
+    testing_support::EndProcesses(L"rivlet.exe");
+    Sleep(50);
+  }
+  run.join();
+  EXPECT_TRUE(seenWhileTheToolRuns);
 }
 
 TEST_F(ToolRun, FailureCodesArePrintedSignedAndReturnedInFull) {
