@@ -8,7 +8,7 @@
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
 #include "tests/support/ScratchFiles.h"
-#include "tests/support/StandInTool.h"
+#include "tests/support/StandInInstall.h"
 
 namespace testing_support {
 

@@ -14,7 +14,7 @@ inline constexpr wchar_t RecordSuffix[] = L".record";
 // follow; its record goes to <script>.record so the parent's stays intact.
 inline constexpr wchar_t ScriptOverrideVariable[] = L"STANDIN_TOOL_SCRIPT";
 
-// Record lines, each "<tag><value>\n"; see tests/support/StandInTool.h.
+// Record lines, each "<tag><value>\n"; see tests/support/StandInInstall.h.
 inline constexpr char CommandLineTag[] = "command-line ";
 inline constexpr char CurrentDirectoryTag[] = "current-directory ";
 inline constexpr char EnvironmentTag[] = "environment ";

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "tests/support/ProgramRun.h"
-#include "tests/support/StandInTool.h"
 #include "tests/support/ScratchFiles.h"
+#include "tests/support/StandInInstall.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
 

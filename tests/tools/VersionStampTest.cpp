@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/StandInTool.h"
 #include "tests/support/ScratchFiles.h"
+#include "tests/support/StandInInstall.h"
 #include "tests/support/VersionStamp.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/support/StandInTool.h"
+#include "tests/support/StandInInstall.h"
 
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
