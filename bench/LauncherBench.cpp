@@ -5,6 +5,7 @@
 
 #include "bench/Median.h"
 #include "bench/OutputFile.h"
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
@@ -13,7 +14,7 @@ namespace bench {
 
 namespace {
 
-using testing_support::Narrow;
+using programs::ToUtf8;
 
 constexpr testing_support::FileVersion CurrentTool{7, 9, 12, 40};
 constexpr std::uint64_t StartedLineBytes = sizeof "Patch execution started.\r\n" - 1;
@@ -167,7 +168,7 @@ bool LauncherBench::Memory(std::vector<ResultRow>& rows) {
 
 bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
   // The stored time is the tool's exit: the stand-in exits at once after it.
-  if (!InstallTool("timestamp " + Narrow(StampFile) + "\nexit 0\n")) return false;
+  if (!InstallTool("timestamp " + ToUtf8(StampFile) + "\nexit 0\n")) return false;
   std::vector<double> launcherMs;
   std::vector<double> toolMs;
   std::vector<double> copyMs;
@@ -211,7 +212,7 @@ bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
 
 bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
   // The sleep lets the launcher settle into its wait before the marker comes.
-  if (!InstallTool("sleep 300\ntimestamp " + Narrow(StampFile) +
+  if (!InstallTool("sleep 300\ntimestamp " + ToUtf8(StampFile) +
                    "\nout Patch validation finished\\n\nsleep 60000\n")) {
     return false;
   }
@@ -238,7 +239,7 @@ bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
 }
 
 bool LauncherBench::EndLatency(std::vector<ResultRow>& rows) {
-  if (!InstallTool("sleep 300\ntimestamp " + Narrow(StampFile) + "\nexit 0\n")) return false;
+  if (!InstallTool("sleep 300\ntimestamp " + ToUtf8(StampFile) + "\nexit 0\n")) return false;
   std::vector<double> latencies;
   for (int i = -1; i < Settings.Runs; ++i) {
     DeleteFileW(StampFile.c_str());

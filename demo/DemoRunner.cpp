@@ -23,6 +23,7 @@
 
 #include "base/UniqueHolder.h"
 #include "demo/ProcessWatch.h"
+#include "tests/programs/Utf8Text.h"
 
 namespace {
 
@@ -31,12 +32,6 @@ constexpr DWORD LeftRunningWaitMs = 120000;
 int Fail(const std::string& reason) {
   std::cerr << "DemoRunner: " << reason << std::endl;
   return 1;
-}
-
-std::string Narrow(const std::wstring& text) {
-  std::string narrow;
-  for (wchar_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
-  return narrow;
 }
 
 // 0 and the process, or the error of CreateProcessW.
@@ -62,7 +57,7 @@ DWORD StartWithOwnHandles(const std::wstring& program, const std::wstring& argum
 
 std::string DescribeLeftRunning(const std::wstring& exeName, const RunningProcess& left) {
   std::ostringstream line;
-  line << Narrow(exeName) << " (process " << left.Id << ") was still running when the program ended; ";
+  line << programs::ToUtf8(exeName) << " (process " << left.Id << ") was still running when the program ended; ";
   const ULONGLONG waitStart = GetTickCount64();
   if (WaitForSingleObject(left.Handle.Get(), LeftRunningWaitMs) != WAIT_OBJECT_0) {
     line << "it was left running after " << LeftRunningWaitMs / 1000 << " s.";
@@ -87,7 +82,8 @@ int wmain(int argc, wchar_t** argv) {
 
   mw::UniqueHandle process;
   if (const DWORD error = StartWithOwnHandles(program, argc == 5 ? argv[4] : L"", process)) {
-    return Fail("cannot start " + Narrow(program) + ", error " + std::to_string(error));  // Exit: not started.
+    // Exit: not started.
+    return Fail("cannot start " + programs::ToUtf8(program) + ", error " + std::to_string(error));
   }
   WaitForSingleObject(process.Get(), INFINITE);
   DWORD exitCode = 0;
@@ -98,6 +94,6 @@ int wmain(int argc, wchar_t** argv) {
   for (const RunningProcess& running : OpenRunningProcesses(leftRunningName)) report << DescribeLeftRunning(leftRunningName, running) << "\n";
   std::ofstream file(reportPath.c_str(), std::ios::binary | std::ios::trunc);
   file << report.str();
-  if (!file.flush()) return Fail("cannot write the report " + Narrow(reportPath));  // Exit: no report.
+  if (!file.flush()) return Fail("cannot write the report " + programs::ToUtf8(reportPath));  // Exit: no report.
   return 0;  // Exit: reported.
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/UniqueHolder.h"
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/ProgramRun.h"
@@ -13,7 +14,7 @@
 namespace {
 
 using testing_support::BinaryFolder;
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ProgramResult;
 using testing_support::ScratchFolder;
 
@@ -50,7 +51,7 @@ TEST(DemoPatchTool, ReportsValidationBeforeItAppliesThePatch) {
   EXPECT_EQ(result.Stderr, "");
   const std::string& out = result.Stdout;
   EXPECT_EQ(out.rfind("Valcrest patching tool (demonstration) 7.9.12.40\n", 0), 0u) << out;
-  EXPECT_NE(out.find("Diagnostic: working folder: " + Narrow(folder.Path()) + "\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("Diagnostic: working folder: " + ToUtf8(folder.Path()) + "\n"), std::string::npos) << out;
   EXPECT_NE(out.find("(4 bytes)\n"), std::string::npos) << out;
   const std::size_t verified = out.find("Package contents verified.\n");
   const std::size_t validated = out.find("\nPatch validation finished\n");
@@ -68,13 +69,13 @@ TEST(DemoPatchTool, RefusesAMissingOrEmptyPackageAndAForeignCommandLine) {
   const std::wstring package = folder / L"patch.rvx";
   auto result = RunDemoTool(L"/encfile \"" + package + L"\"", folder.Path());
   EXPECT_EQ(result.ExitCode, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(result.Stderr, "rivlet: package not found: " + Narrow(package) + "\n");
+  EXPECT_EQ(result.Stderr, "rivlet: package not found: " + ToUtf8(package) + "\n");
   EXPECT_EQ(result.Stdout.find("Patch validation finished"), std::string::npos);
 
   ASSERT_TRUE(testing_support::WriteFileBytes(package, ""));
   result = RunDemoTool(L"/encfile \"" + package + L"\"", folder.Path());
   EXPECT_EQ(result.ExitCode, static_cast<DWORD>(ERROR_INVALID_DATA));
-  EXPECT_EQ(result.Stderr, "rivlet: package is empty: " + Narrow(package) + "\n");
+  EXPECT_EQ(result.Stderr, "rivlet: package is empty: " + ToUtf8(package) + "\n");
 
   result = RunDemoTool(L"/package \"" + package + L"\"", folder.Path());
   EXPECT_EQ(result.ExitCode, static_cast<DWORD>(ERROR_INVALID_PARAMETER));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/SystemLibraries.h"
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/ProductRegistration.h"
@@ -25,7 +26,7 @@ using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
 using testing_support::StartedLine;
 using testing_support::SucceededLine;
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ScratchFolder;
 
 const std::string NoProduct = "Product installation path not found.\r\n";
@@ -51,7 +52,7 @@ class ProductRows : public ::testing::Test {
   void ExpectFoundAndRun(const LauncherOutcome& outcome, const std::wstring& logged) {
     EXPECT_EQ(outcome.Result.ExitCode, 0u);
     EXPECT_EQ(outcome.Result.Stdout, StartedLine + SucceededLine);
-    EXPECT_TRUE(outcome.Log.Has("[INFO] installation path found: " + Narrow(logged)));
+    EXPECT_TRUE(outcome.Log.Has("[INFO] installation path found: " + ToUtf8(logged)));
     EXPECT_TRUE(outcome.Tool.has_value());
   }
 
@@ -98,7 +99,7 @@ TEST(ProductRow, InstallFolderWithBlanksAndNonAsciiCharacters) {
   ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
   const auto outcome = world.Run(L"");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
-  EXPECT_TRUE(outcome.Log.Has("[INFO] installation path found: " + Narrow(world.InstallFolder())));
+  EXPECT_TRUE(outcome.Log.Has("[INFO] installation path found: " + ToUtf8(world.InstallFolder())));
   ASSERT_TRUE(outcome.Tool.has_value());
   EXPECT_EQ(outcome.Tool->CommandLine.rfind(L"\"" + world.ToolPath() + L"\" /encfile ", 0), 0u);
 }
@@ -124,7 +125,7 @@ TEST(FileRows, OnlyTheOldPackageForACurrentToolIsAMissingPackage) {
   EXPECT_EQ(outcome.Result.ExitCode, 2u);
   EXPECT_EQ(outcome.Result.Stderr, "Could not apply the patch. Error code: 2.\r\n");
   EXPECT_TRUE(outcome.Log.Has("[INFO] use old: false"));
-  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(world.PackagePath(L"patch.rvx")) + " not found!"));
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + ToUtf8(world.PackagePath(L"patch.rvx")) + " not found!"));
 }
 
 TEST(FileRows, LauncherFolderWithBlanksAndNonAsciiCharacters) {
@@ -168,9 +169,9 @@ class OptionRows : public ::testing::Test {
   std::string ToolSwitches(const std::wstring& sfxcmd) {
     const auto outcome = World.Run(sfxcmd);
     EXPECT_EQ(outcome.Result.ExitCode, 0u);
-    EXPECT_TRUE(outcome.Log.Has("[INFO] command line is: " + Narrow(LoggedForm(sfxcmd))));
-    const std::string start = "[INFO] will execute process: \"" + Narrow(World.ToolPath()) + "\" /encfile \"" +
-                              Narrow(World.PackagePath(L"patch.rvx")) + "\"";
+    EXPECT_TRUE(outcome.Log.Has("[INFO] command line is: " + ToUtf8(LoggedForm(sfxcmd))));
+    const std::string start = "[INFO] will execute process: \"" + ToUtf8(World.ToolPath()) + "\" /encfile \"" +
+                              ToUtf8(World.PackagePath(L"patch.rvx")) + "\"";
     for (const auto& message : outcome.Log.Messages) {
       if (message.rfind(start, 0) == 0) return message.substr(start.size());
     }
@@ -250,7 +251,7 @@ TEST(LogRow, ACommonAppDataFolderEndingInABackslashGetsOneSeparator) {
   EXPECT_EQ(result.ExitCode, 3u);
   const auto log = testing_support::ReadRunLog(result);
   ASSERT_TRUE(log.Found);
-  EXPECT_EQ(log.Path.rfind(std::wstring(original) + L"\\Rivlet\\Mendora.Launcher-", 0), 0u) << Narrow(log.Path);
+  EXPECT_EQ(log.Path.rfind(std::wstring(original) + L"\\Rivlet\\Mendora.Launcher-", 0), 0u) << ToUtf8(log.Path);
 }
 
 TEST(LogRow, ALogFileHeldByAnotherWriterLeavesTheRunWithoutALog) {
@@ -278,7 +279,7 @@ TEST(LogRow, ALogFileHeldByAnotherWriterLeavesTheRunWithoutALog) {
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_EQ(result.Stderr, NoProduct);
   for (const auto& name : names) {
-    EXPECT_EQ(testing_support::ReadFileBytes(name), "") << Narrow(name);
+    EXPECT_EQ(testing_support::ReadFileBytes(name), "") << ToUtf8(name);
     DeleteFileW(name.c_str());
   }
 }

@@ -5,13 +5,14 @@
 #include <string>
 #include <utility>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
 
 namespace {
 
 using testing_support::BinaryFolder;
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ProgramRequest;
 using testing_support::ProgramResult;
 using testing_support::ReadRunLog;
@@ -82,7 +83,7 @@ TEST(LaunchOptionsRun, HandlesTheLargestSfxcmd) {
   std::wstring text = L"/detach -x" + std::wstring(16000, L'n') + L"=";
   text.append(32767 - text.size(), L'\u00e9');
   const auto run = RunWithSfxcmd(text);
-  ExpectLoggedInOrder(run.Log, "[INFO] command line is: " + Narrow(text));
+  ExpectLoggedInOrder(run.Log, "[INFO] command line is: " + ToUtf8(text));
 }
 
 }  // namespace

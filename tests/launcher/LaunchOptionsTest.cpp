@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ProgramRun.h"
+#include "tests/programs/Utf8Text.h"
 
 namespace {
 
-using testing_support::Narrow;
+using programs::ToUtf8;
 using Values = std::vector<std::wstring>;
 
 class LaunchOptions : public ::testing::Test {
@@ -47,7 +47,7 @@ TEST_F(LaunchOptions, DetachIsPresentInItsAcceptedSpellingsOnly) {
       {L"/Detach", false},     {L"/DETACH", false},    {L"//detach", false},
       {L"---detach", false},   {L"\"/detach \"", false}, {L"/detached", false},
   };
-  for (const auto& [text, present] : cases) EXPECT_EQ(ReadWith(text).Has(L"detach"), present) << Narrow(text);
+  for (const auto& [text, present] : cases) EXPECT_EQ(ReadWith(text).Has(L"detach"), present) << ToUtf8(text);
 }
 
 TEST_F(LaunchOptions, KeepsEveryValueInOrder) {

@@ -3,6 +3,7 @@
 
 #include <regex>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
@@ -65,7 +66,7 @@ TEST_F(LauncherRun, CreatesAMissingLogFolderThatOtherUsersCannotWrite) {
   // Wine keeps an access list as mode bits: other users show as Everyone.
   const std::wstring access = testing_support::AccessListText(LogFolder());
   ASSERT_FALSE(access.empty());
-  EXPECT_EQ(access.find(L";;;WD)"), std::wstring::npos) << testing_support::Narrow(access);
+  EXPECT_EQ(access.find(L";;;WD)"), std::wstring::npos) << programs::ToUtf8(access);
 }
 
 TEST_F(LauncherRun, GoesOnWhenTheLogFolderCannotBeMade) {

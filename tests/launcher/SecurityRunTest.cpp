@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/PlantedLinks.h"
 #include "tests/support/ProductRegistration.h"
@@ -46,7 +47,7 @@ TEST(Security, ADllPlantedBesideTheLauncherIsNeverLoaded) {
       {L"imm32", L"PlantedImm32.dll", L"DefaultDirsLoader.exe"},    // loaded by name by system DLLs
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(testing_support::Narrow(row.Name));
+    SCOPED_TRACE(programs::ToUtf8(row.Name));
     ScratchFolder scratch(L"plant");
     LauncherWorld world(scratch / L"Valcrest", scratch / L"pkg");
     ASSERT_TRUE(world.InstallTool(CurrentTool));
@@ -113,7 +114,7 @@ TEST(Security, AnInstallLocationThatIsNotAbsoluteNeverStartsAToolFromTheCurrentF
   ASSERT_TRUE(testing_support::RegisterProductService(L"\"" + world.InstallFolder() + L"\\svc.exe\""));
   const auto withService = world.Run(request);
   EXPECT_EQ(withService.Result.ExitCode, 0u);
-  EXPECT_TRUE(withService.Log.Has("[INFO] installation path found: " + testing_support::Narrow(world.InstallFolder()) +
+  EXPECT_TRUE(withService.Log.Has("[INFO] installation path found: " + programs::ToUtf8(world.InstallFolder()) +
                                   "\\"));
   EXPECT_TRUE(withService.Tool.has_value());
   EXPECT_FALSE(testing_support::ReadStandInRecord(planted).has_value());

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ScratchFiles.h"
 
@@ -12,13 +13,13 @@ using testing_support::FileVersion;
 using testing_support::LauncherOutcome;
 using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ScratchFolder;
 
 
 std::string SystemFolder() {
   wchar_t folder[MAX_PATH];
-  return Narrow(std::wstring(folder, GetSystemDirectoryW(folder, MAX_PATH)));
+  return ToUtf8(std::wstring(folder, GetSystemDirectoryW(folder, MAX_PATH)));
 }
 
 std::string CommandLineLogged(const LauncherOutcome& outcome) {
@@ -37,7 +38,7 @@ TEST(ToolInvocationRun, CurrentToolGetsThePackageAndTheOptionsInOrder) {
 
   const std::wstring expected =
       L"\"C:\\Program Files\\Valcrest\\installer\\rivlet.exe\" /encfile \"C:\\Temp\\pkg\\patch.rvx\" diagnostic detach";
-  EXPECT_EQ(CommandLineLogged(outcome), Narrow(expected));
+  EXPECT_EQ(CommandLineLogged(outcome), ToUtf8(expected));
   ASSERT_TRUE(outcome.Tool.has_value());
   EXPECT_EQ(outcome.Tool->CommandLine, expected);
   EXPECT_EQ(outcome.Tool->CurrentDirectory, L"C:\\Temp\\pkg");
@@ -54,7 +55,7 @@ TEST(ToolInvocationRun, ToolGetsANarrowedPathAndTheCallersPathAside) {
   ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
   const auto outcome = world.Run(std::nullopt);
   ASSERT_TRUE(outcome.Tool.has_value());
-  EXPECT_EQ(Narrow(outcome.Tool->Environment.at(L"PATH")), Narrow(world.PackageFolder()) + ";" + SystemFolder());
+  EXPECT_EQ(ToUtf8(outcome.Tool->Environment.at(L"PATH")), ToUtf8(world.PackageFolder()) + ";" + SystemFolder());
   wchar_t callersPath[32768];
   const DWORD length = GetEnvironmentVariableW(L"PATH", callersPath, 32768);
   EXPECT_EQ(outcome.Tool->Environment.at(L"VALCREST_OLD_PATH"), std::wstring(callersPath, length));
@@ -122,7 +123,7 @@ TEST_F(ToolInvocationWorld, NearMissOfAnOldVersionTakesTheCurrentPackage) {
   outcome = World.Run(L"");
   EXPECT_EQ(outcome.Result.ExitCode, 2u);
   EXPECT_EQ(outcome.Result.Stderr, "Could not apply the patch. Error code: 2.\r\n");
-  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.PackagePath(L"patch.rvx")) + " not found!"));
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + ToUtf8(World.PackagePath(L"patch.rvx")) + " not found!"));
 }
 
 TEST_F(ToolInvocationWorld, WithoutTheOldPackageNoOldPackageDecisionIsLogged) {
@@ -158,7 +159,7 @@ TEST_F(ToolInvocationWorld, MissingToolEndsWithExitCode2) {
   EXPECT_EQ(outcome.Result.ExitCode, 2u);
   EXPECT_EQ(outcome.Result.Stderr, "Patching tool not found.\r\n");
   EXPECT_EQ(outcome.Result.Stdout, "");
-  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.ToolPath()) + " not found!"));
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + ToUtf8(World.ToolPath()) + " not found!"));
 }
 
 TEST_F(ToolInvocationWorld, MissingPackageEndsWithExitCode2) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/RunLog.h"
@@ -18,7 +19,7 @@ using testing_support::CurrentTool;
 using testing_support::LauncherWorld;
 using testing_support::StartedLine;
 using testing_support::SucceededLine;
-using testing_support::Narrow;
+using programs::ToUtf8;
 
 
 // The launcher's console is a text-mode stream: every LF goes out as CR LF.
@@ -95,12 +96,12 @@ TEST_F(ToolRun, FailureCodesArePrintedSignedAndReturnedInFull) {
   EXPECT_EQ(outcome.Result.ExitCode, 3u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine);
   EXPECT_EQ(outcome.Result.Stderr, "Patch execution finished with error code: 3.\r\n");
-  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.ToolPath()) + " returned 3"));
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + ToUtf8(World.ToolPath()) + " returned 3"));
 
   outcome = RunTool("exit 0xC0000005\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0xC0000005u);
   EXPECT_EQ(outcome.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
-  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + Narrow(World.ToolPath()) + " returned -1073741819"));
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] " + ToUtf8(World.ToolPath()) + " returned -1073741819"));
 }
 
 TEST_F(ToolRun, OldToolsAreDrainedButNotEchoed) {
@@ -163,7 +164,7 @@ TEST_F(ToolRun, NonAsciiInvalidAndZeroBytesAreEchoedAsCharacters) {
   const char e9 = static_cast<char>(0xE9);
   wchar_t ansiE9 = 0;
   MultiByteToWideChar(CP_ACP, 0, &e9, 1, &ansiE9, 1);
-  const std::string expected = std::string("caf\xC3\xA9 \0 \xE4\xB8\xAD ", 12) + Narrow(std::wstring(1, ansiE9)) + " end";
+  const std::string expected = std::string("caf\xC3\xA9 \0 \xE4\xB8\xAD ", 12) + ToUtf8(std::wstring(1, ansiE9)) + " end";
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + expected + SucceededLine);
 }
 
@@ -211,7 +212,7 @@ TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning
 TEST_F(ShortLimitsToolRun, AGrandchildHoldingThePipesDelaysTheEndOnlyByTheJoins) {
   const std::wstring grandchildScript = World.InstallFolder() + L"\\grandchild.script";
   ASSERT_TRUE(testing_support::WriteFileBytes(grandchildScript, "sleep 30000\n"));
-  const auto outcome = RunTool("out tool done\\n\ngrandchild " + Narrow(grandchildScript) + "\nexit 0\n");
+  const auto outcome = RunTool("out tool done\\n\ngrandchild " + ToUtf8(grandchildScript) + "\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_FALSE(outcome.Result.TimedOut);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "tool done\r\n" + SucceededLine);

@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/ProgramRun.h"
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/RunLog.h"
 
 namespace {
 
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ReadLogFile;
 
 const std::regex LinePattern(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*)$)");
@@ -25,7 +25,7 @@ class LogFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OpenLog();
-    ASSERT_NE(LogFile, nullptr) << Narrow(LogPath.GetText());
+    ASSERT_NE(LogFile, nullptr) << ToUtf8(LogPath.GetText());
   }
   void TearDown() override { CloseLog(); }
 
@@ -63,10 +63,10 @@ TEST(LogTimestamp, NeverGoesBackInTime) {
 TEST_F(LogFileTest, FileIsNamedForStartSecondsAndProcessIdUnderRivlet) {
   const std::wstring path = LogPath.GetText();
   const std::wstring folder = testing_support::LogFolder() + L"\\";
-  ASSERT_EQ(path.rfind(folder, 0), 0u) << Narrow(path);
+  ASSERT_EQ(path.rfind(folder, 0), 0u) << ToUtf8(path);
   const std::wstring name = path.substr(folder.size());
   std::wsmatch match;
-  ASSERT_TRUE(std::regex_match(name, match, std::wregex(LR"(Mendora\.Launcher-(\d+)-(\d+)\.txt)"))) << Narrow(name);
+  ASSERT_TRUE(std::regex_match(name, match, std::wregex(LR"(Mendora\.Launcher-(\d+)-(\d+)\.txt)"))) << ToUtf8(name);
   const long long seconds = std::stoll(match[1].str());
   EXPECT_NEAR(static_cast<double>(seconds), static_cast<double>(std::time(nullptr)), 5.0);
   EXPECT_EQ(std::stoul(match[2].str()), GetCurrentProcessId());

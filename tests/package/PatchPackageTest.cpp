@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/ProcessList.h"
 #include "tests/support/ProductRegistration.h"
@@ -147,7 +148,7 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   ASSERT_TRUE(first.Tool.has_value());
   EXPECT_EQ(first.Tool->CommandLine,
             L"\"" + ToolPath() + L"\" /encfile \"" + first.Folder + L"\\patch.rvx\" diagnostic");
-  EXPECT_TRUE(IsPrivateStagingFolder(first.Folder)) << testing_support::Narrow(first.Folder);
+  EXPECT_TRUE(IsPrivateStagingFolder(first.Folder)) << programs::ToUtf8(first.Folder);
   EXPECT_EQ(ReadFileBytes(first.Folder + L"\\patch.rvx"), PATCH_TEXT);
   EXPECT_TRUE(testing_support::FileExists(first.Folder + L"\\Mendora.Launcher.exe"));
   EXPECT_FALSE(testing_support::FileExists(first.Folder + L"\\patch.rvx.old"));
@@ -163,7 +164,7 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_EQ(second.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
   ASSERT_TRUE(second.Tool.has_value());
   EXPECT_NE(second.Folder, first.Folder);
-  EXPECT_TRUE(IsPrivateStagingFolder(second.Folder)) << testing_support::Narrow(second.Folder);
+  EXPECT_TRUE(IsPrivateStagingFolder(second.Folder)) << programs::ToUtf8(second.Folder);
   EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
   EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
 
@@ -234,7 +235,7 @@ TEST_F(PatchPackage, IsAConsoleProgramThatACommandPromptWaitsFor) {
   const std::wstring shell = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\cmd.exe";
   auto runFromPrompt = [&](const std::wstring& package) {
     const std::string typed =
-        "\"" + testing_support::Narrow(package) + "\" /detach\r\necho exit code %ERRORLEVEL%\r\nexit\r\n";
+        "\"" + programs::ToUtf8(package) + "\" /detach\r\necho exit code %ERRORLEVEL%\r\nexit\r\n";
     EXPECT_TRUE(testing_support::WriteFileBytes(scratch / L"typed.txt", typed));
     testing_support::ProgramRequest request;
     request.Program = shell;

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 
 namespace {
@@ -105,7 +106,7 @@ TEST(ChildProcess, FailedStartLeavesNoHandleAndALaterStartSucceeds) {
       {L"missing program", missingProgram, nullptr, ERROR_FILE_NOT_FOUND},
   };
   for (const auto& failure : failures) {
-    SCOPED_TRACE(testing_support::Narrow(failure.Case));
+    SCOPED_TRACE(programs::ToUtf8(failure.Case));
     ChildProcess<void*> child;
     EXPECT_EQ(child.Start(failure.CommandLine.c_str(), failure.WorkingDirectory), failure.Error);
     for (const mw::UniqueHandle* field : {&child.StdinChild, &child.StdinParent, &child.StdoutRead,
@@ -128,7 +129,7 @@ TEST(ChildProcess, LongCommandLineArrivesWhole) {
   const std::wstring commandLine = HelperCommand(L"command-line " + std::wstring(300, L'x'));
   ChildProcess<void*> child;
   ASSERT_EQ(child.Start(commandLine.c_str(), nullptr), 0u);
-  EXPECT_EQ(ReadToEnd(child.StdoutRead.Get()).Bytes, testing_support::Narrow(commandLine));
+  EXPECT_EQ(ReadToEnd(child.StdoutRead.Get()).Bytes, programs::ToUtf8(commandLine));
 }
 
 TEST(ChildProcess, InheritableHandlesOffTheListStayWithTheParent) {

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
 
@@ -50,7 +51,7 @@ class ConsoleEchoTest : public testing::Test {
         const std::string throughEcho = Echoed(input, L"echo", sizes, toFile);
         EXPECT_GT(throughStream.size(), input.size()) << name;
         EXPECT_TRUE(throughEcho == throughStream)
-            << name << ", reads of " << testing_support::Narrow(sizes) << (toFile ? ", file" : ", pipe");
+            << name << ", reads of " << programs::ToUtf8(sizes) << (toFile ? ", file" : ", pipe");
       }
     }
   }

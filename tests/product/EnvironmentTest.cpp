@@ -3,20 +3,21 @@
 
 #include <string>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
 
 namespace {
 
 using testing_support::BinaryFolder;
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ProgramRequest;
 using testing_support::ScratchFolder;
 
 std::string SystemFolder() {
   wchar_t folder[MAX_PATH];
   const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  return Narrow(std::wstring(folder, length));
+  return ToUtf8(std::wstring(folder, length));
 }
 
 // Runs a copy of the probe placed at probePath; returns what it reported.
@@ -41,7 +42,7 @@ std::string Expected(const std::string& path, const std::string& oldPath) {
 
 TEST(PrepareEnvironment, NarrowsPathAndKeepsTheCallersPath) {
   ScratchFolder scratch(L"env");
-  const std::string folder = Narrow(scratch.Path());
+  const std::string folder = ToUtf8(scratch.Path());
   const std::wstring probe = scratch / L"probe.exe";
 
   EXPECT_EQ(RunProbe(probe, {{L"PATH", L"C:\\tools"}, {L"VALCREST_OLD_PATH", std::nullopt}}),

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "base/ProcAddress.h"
-#include "tests/support/ProgramRun.h"
+#include "tests/programs/Utf8Text.h"
 
 namespace testing_support {
 
@@ -45,7 +45,7 @@ bool WaitUntil(bool wanted, const std::wstring& path) {
   return false;
 }
 
-std::wstring Quoted(const std::string& unixPath) { return L"\"" + Widen(unixPath) + L"\""; }
+std::wstring Quoted(const std::string& unixPath) { return L"\"" + programs::FromUtf8(unixPath) + L"\""; }
 
 }  // namespace
 

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "base/UniqueHolder.h"
-#include "tests/tools/ToolFiles.h"
 
 namespace testing_support {
 
@@ -150,9 +149,5 @@ std::wstring BinaryFolder() {
   std::wstring folder(path, length);
   return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
-
-std::wstring Widen(const std::string& utf8) { return stand_in::FromUtf8(utf8); }
-
-std::string Narrow(const std::wstring& text) { return stand_in::ToUtf8(text); }
 
 }  // namespace testing_support

@@ -43,7 +43,4 @@ ProgramResult RunProgram(const ProgramRequest& request);
 // and the helper programs are built next to it.
 std::wstring BinaryFolder();
 
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& text);
-
 }  // namespace testing_support

@@ -1,5 +1,6 @@
 #include "tests/support/StandInInstall.h"
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
 #include "tests/support/VersionStamp.h"
@@ -19,7 +20,7 @@ bool RemovePrefix(std::string_view& line, std::string_view prefix) {
 bool AddVariable(std::string_view entry, StandInRecord& record) {
   const std::size_t equals = entry.find('=', 1);
   if (equals == std::string_view::npos) return false;
-  record.Environment.emplace(stand_in::FromUtf8(entry.substr(0, equals)), stand_in::FromUtf8(entry.substr(equals + 1)));
+  record.Environment.emplace(programs::FromUtf8(entry.substr(0, equals)), programs::FromUtf8(entry.substr(equals + 1)));
   return true;
 }
 
@@ -65,10 +66,10 @@ std::optional<StandInRecord> ParseStandInRecord(std::string_view utf8) {
     utf8.remove_prefix(end + 1);
     if (RemovePrefix(line, stand_in::CommandLineTag)) {
       if (commandLine) return std::nullopt;
-      commandLine = stand_in::FromUtf8(line);
+      commandLine = programs::FromUtf8(line);
     } else if (RemovePrefix(line, stand_in::CurrentDirectoryTag)) {
       if (directory) return std::nullopt;
-      directory = stand_in::FromUtf8(line);
+      directory = programs::FromUtf8(line);
     } else if (!RemovePrefix(line, stand_in::EnvironmentTag) || !AddVariable(line, record)) {
       return std::nullopt;
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
 #include "tests/tools/ToolOutput.h"
@@ -46,12 +47,12 @@ int main() {
   const std::wstring scriptPath = scriptOverride.empty() ? ownPath + ScriptSuffix : scriptOverride;
   const std::wstring recordPath = (scriptOverride.empty() ? ownPath : scriptOverride) + RecordSuffix;
 
-  if (!WriteRecord(recordPath)) FailTool("cannot write the record " + ToUtf8(recordPath));
+  if (!WriteRecord(recordPath)) FailTool("cannot write the record " + programs::ToUtf8(recordPath));
 
   std::string script;
   if (!ReadWholeFile(scriptPath, script)) {
     if (GetLastError() == ERROR_FILE_NOT_FOUND) ExitProcess(0);  // exit: no script
-    FailTool("cannot read the script " + ToUtf8(scriptPath));
+    FailTool("cannot read the script " + programs::ToUtf8(scriptPath));
   }
   std::vector<ScriptCommand> commands;
   std::string error;

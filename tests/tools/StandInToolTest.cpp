@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
 #include "tests/support/StandInInstall.h"
@@ -15,7 +16,7 @@ namespace {
 
 using namespace std::string_literals;
 using testing_support::FileVersion;
-using testing_support::Narrow;
+using programs::ToUtf8;
 using testing_support::ProgramRequest;
 using testing_support::ProgramResult;
 using testing_support::RunProgram;
@@ -171,7 +172,7 @@ TEST_F(StandInTool, GrandchildKeepsThePipesOpenAfterTheToolExits) {
   const std::wstring grandchildScript = Folder / L"grand child.script";
   ASSERT_TRUE(stand_in::WriteWholeFile(grandchildScript, "sleep 2500\nout grandchild\\n\nerr late\n"));
   ASSERT_TRUE(testing_support::InstallStandInTool(
-      Tool, FileVersion{5, 1, 0, 2}, "out parent\\n\ngrandchild " + Narrow(grandchildScript) + "\nexit 7\n"));
+      Tool, FileVersion{5, 1, 0, 2}, "out parent\\n\ngrandchild " + ToUtf8(grandchildScript) + "\nexit 7\n"));
   auto request = Request();
   request.TimeoutMs = 1500;  // shorter than the grandchild's sleep: the tool must not wait for it
 
@@ -196,7 +197,7 @@ TEST_F(StandInTool, TimestampIsTakenJustBeforeItsWriteOrExit) {
     LARGE_INTEGER after{};
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&before);
-    const auto result = Run("sleep 300\ntimestamp " + Narrow(stampFile) + "\n" + stamped + "out never\n");
+    const auto result = Run("sleep 300\ntimestamp " + ToUtf8(stampFile) + "\n" + stamped + "out never\n");
     QueryPerformanceCounter(&after);
     ASSERT_TRUE(result.Started) << result.StartError;
     const bool exits = stamped[0] == 'e';

@@ -12,7 +12,4 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 // Creates or overwrites the file with exactly these bytes.
 bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
 
-std::string ToUtf8(std::wstring_view text);
-std::wstring FromUtf8(std::string_view utf8);
-
 }  // namespace stand_in

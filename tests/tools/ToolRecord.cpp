@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 void AppendLine(std::string& record, const char* tag, std::wstring_view value) {
   record += tag;
-  record += ToUtf8(value);
+  record += programs::ToUtf8(value);
   record += '\n';
 }
 

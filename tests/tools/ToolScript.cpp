@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "tests/tools/ToolFiles.h"
+#include "tests/programs/Utf8Text.h"
 
 namespace stand_in {
 
@@ -97,9 +97,9 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
       return false;
     }
     if (name == "timestamp") {
-      pendingTimestamp = FromUtf8(argument);
+      pendingTimestamp = programs::FromUtf8(argument);
     } else {
-      commands.push_back(StartGrandchild{FromUtf8(argument)});
+      commands.push_back(StartGrandchild{programs::FromUtf8(argument)});
     }
     return true;
   }

@@ -1,6 +1,7 @@
 #include "tests/tools/ToolScriptRun.h"
 
 #include "base/UniqueHolder.h"
+#include "tests/programs/Utf8Text.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
 #include "tests/tools/ToolFlood.h"
@@ -16,7 +17,9 @@ LARGE_INTEGER Now() {
 }
 
 void SaveTimestamp(const std::wstring& file, LARGE_INTEGER time) {
-  if (!WriteWholeFile(file, std::to_string(time.QuadPart))) FailTool("cannot write timestamp file " + ToUtf8(file));
+  if (!WriteWholeFile(file, std::to_string(time.QuadPart))) {
+    FailTool("cannot write timestamp file " + programs::ToUtf8(file));
+  }
 }
 
 void Write(const WriteBytes& write) {
