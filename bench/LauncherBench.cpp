@@ -77,7 +77,7 @@ LauncherBench::Run LauncherBench::RunWithOutputFiles(TimedRequest request) {
 LauncherBench::Run LauncherBench::RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory) {
   TimedRequest request;
   request.Program = World.LauncherPath();
-  request.Sfxcmd = sfxcmd;
+  request.Environment[L"SFXCMD"] = sfxcmd;
   request.SampleMemory = sampleMemory;
   return RunWithOutputFiles(request);
 }

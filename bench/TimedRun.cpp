@@ -4,19 +4,12 @@
 
 #include <algorithm>
 #include <ctime>
-#include <vector>
-
-#include "base/UniqueHolder.h"
 
 namespace bench {
 
 namespace {
 
 constexpr DWORD TimeLimitMs = 10 * 60 * 1000;
-
-void SetSfxcmd(const std::optional<std::wstring>& value) {
-  SetEnvironmentVariableW(L"SFXCMD", value ? value->c_str() : nullptr);
-}
 
 void SampleMemory(HANDLE process, TimedResult& result) {
   PROCESS_MEMORY_COUNTERS counters{};
@@ -52,41 +45,28 @@ double TicksToMilliseconds(LONGLONG ticks) {
 
 TimedResult RunTimed(const TimedRequest& request) {
   TimedResult result;
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  const mw::UniqueFileHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                           OPEN_EXISTING, 0, nullptr));
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input.Get();
-  startup.hStdOutput = request.Stdout;
-  startup.hStdError = request.Stderr;
+  const mw::UniqueFileHandle input = programs::OpenInheritableForReading(L"NUL");
+  programs::ProgramStart start;
+  start.Program = request.Program;
+  start.Arguments = request.Arguments;
+  start.Handles = {input.Get(), request.Stdout, request.Stderr};
+  start.EnvironmentBlock = programs::EnvironmentBlockWith(request.Environment);
 
-  std::wstring commandLine = L"\"" + request.Program + L"\"";
-  if (!request.Arguments.empty()) commandLine += L" " + request.Arguments;
-  std::vector<wchar_t> writableCommandLine(commandLine.begin(), commandLine.end());
-  writableCommandLine.push_back(L'\0');
-  SetSfxcmd(request.Sfxcmd);
-
-  PROCESS_INFORMATION started{};
+  programs::StartedProgram started;
   result.StartSeconds = static_cast<long long>(std::time(nullptr));
   result.StartTicks = Now();
-  if (!CreateProcessW(request.Program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                      nullptr, &startup, &started)) {
-    return result;
-  }
-  const mw::UniqueHandle process(started.hProcess);
-  const mw::UniqueHandle thread(started.hThread);
-  result.ProcessId = started.dwProcessId;
-  const DWORD wait = WaitForEnd(process.Get(), request.SampleMemory, result);
+  if (programs::StartProgram(start, started) != 0) return result;
+  const HANDLE process = started.Process.Get();
+  result.ProcessId = started.ProcessId;
+  const DWORD wait = WaitForEnd(process, request.SampleMemory, result);
   result.EndTicks = Now();
   result.EndSeconds = static_cast<long long>(std::time(nullptr));
   if (wait != WAIT_OBJECT_0) {
-    TerminateProcess(process.Get(), 1);
-    WaitForSingleObject(process.Get(), 10000);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 10000);
     return result;
   }
-  result.Ended = GetExitCodeProcess(process.Get(), &result.ExitCode) != FALSE;
+  result.Ended = GetExitCodeProcess(process, &result.ExitCode) != FALSE;
   return result;
 }
 

@@ -2,15 +2,16 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
+
+#include "tests/programs/ProgramStart.h"
 
 namespace bench {
 
 struct TimedRequest {
-  std::wstring Program;    // full path; quoted on the command line
-  std::wstring Arguments;  // appended after the quoted program, when not empty
-  std::optional<std::wstring> Sfxcmd;  // nullopt: the variable is removed
+  std::wstring Program;    // full path
+  std::wstring Arguments;  // after the quoted program
+  programs::EnvironmentChanges Environment;  // to the bench's own
   HANDLE Stdout = nullptr;  // inheritable
   HANDLE Stderr = nullptr;  // inheritable
   // Polls the program's memory counters while it runs; the polling costs
@@ -22,7 +23,7 @@ struct TimedResult {
   bool Ended = false;  // started, and ended within the time limit
   DWORD ProcessId = 0;
   DWORD ExitCode = 0;
-  LONGLONG StartTicks = 0;  // QueryPerformanceCounter just before CreateProcessW
+  LONGLONG StartTicks = 0;  // QueryPerformanceCounter just before the start
   LONGLONG EndTicks = 0;    // QueryPerformanceCounter when the wait for its end returned
   long long StartSeconds = 0;  // the clock in seconds since 1970, around the run (names its log)
   long long EndSeconds = 0;

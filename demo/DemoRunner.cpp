@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "base/UniqueHolder.h"
 #include "demo/ProcessWatch.h"
+#include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 
 namespace {
@@ -32,27 +32,6 @@ constexpr DWORD LeftRunningWaitMs = 120000;
 int Fail(const std::string& reason) {
   std::cerr << "DemoRunner: " << reason << std::endl;
   return 1;
-}
-
-// 0 and the process, or the error of CreateProcessW.
-DWORD StartWithOwnHandles(const std::wstring& program, const std::wstring& argumentText,
-                          mw::UniqueHandle& process) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::wstring commandLine = L"\"" + program + L"\"";
-  if (!argumentText.empty()) commandLine += L" " + argumentText;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &started)) {
-    return GetLastError();
-  }
-  process.Reset(started.hProcess);
-  CloseHandle(started.hThread);
-  return 0;
 }
 
 std::string DescribeLeftRunning(const std::wstring& exeName, const RunningProcess& left) {
@@ -80,14 +59,18 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring leftRunningName = argv[2];
   const std::wstring program = argv[3];
 
-  mw::UniqueHandle process;
-  if (const DWORD error = StartWithOwnHandles(program, argc == 5 ? argv[4] : L"", process)) {
+  programs::ProgramStart start;
+  start.Program = program;
+  start.Arguments = argc == 5 ? argv[4] : L"";
+  start.Handles = programs::OwnStandardHandles();
+  programs::StartedProgram started;
+  if (const DWORD error = programs::StartProgram(start, started)) {
     // Exit: not started.
     return Fail("cannot start " + programs::ToUtf8(program) + ", error " + std::to_string(error));
   }
-  WaitForSingleObject(process.Get(), INFINITE);
+  WaitForSingleObject(started.Process.Get(), INFINITE);
   DWORD exitCode = 0;
-  GetExitCodeProcess(process.Get(), &exitCode);
+  GetExitCodeProcess(started.Process.Get(), &exitCode);
 
   std::ostringstream report;
   report << exitCode << "\n";

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 
 namespace {
@@ -60,8 +61,7 @@ TEST_F(LaunchOptions, KeepsEveryValueInOrder) {
 
 TEST_F(LaunchOptions, WithoutOptionTextTheOnlyOptionIsTheProgramPath) {
   // This test program's own command line carries switches; none of them may count.
-  wchar_t path[MAX_PATH];
-  const std::wstring ownPath(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  const std::wstring ownPath = programs::OwnProgramPath();
   for (const wchar_t* text : {static_cast<const wchar_t*>(nullptr), L""}) {
     const OptionSet options = ReadWith(text);
     ASSERT_EQ(options.size(), 1u);

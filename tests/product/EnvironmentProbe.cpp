@@ -7,15 +7,13 @@
 
 #include "base/SystemLibraries.h"
 #include "product/Environment.h"
+#include "tests/programs/ProgramStart.h"
+#include "tests/programs/Utf8Text.h"
 
 namespace {
 
 void Write(const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                        nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
-                      nullptr);
+  const std::string utf8 = programs::ToUtf8(text);
   DWORD written = 0;
   WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
@@ -44,16 +42,11 @@ int wmain(int argc, wchar_t** argv) {
   PrepareEnvironment();
   ReportBoth(L"self");
 
-  wchar_t self[MAX_PATH * 2];
-  GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-  std::wstring commandLine = L"\"" + std::wstring(self) + L"\" child";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION child{};
-  if (CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
-    WaitForSingleObject(child.hProcess, 30000);
-    CloseHandle(child.hProcess);
-    CloseHandle(child.hThread);
-  }
+  programs::ProgramStart start;
+  start.Program = programs::OwnProgramPath();
+  start.Arguments = L"child";
+  start.Handles = programs::OwnStandardHandles();
+  programs::StartedProgram child;
+  if (programs::StartProgram(start, child) == 0) WaitForSingleObject(child.Process.Get(), 30000);
   return 0;
 }

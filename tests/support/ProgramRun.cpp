@@ -3,60 +3,12 @@
 #include <atomic>
 #include <ctime>
 #include <thread>
-#include <vector>
 
-#include "base/UniqueHolder.h"
+#include "tests/programs/ProgramStart.h"
 
 namespace testing_support {
 
 namespace {
-
-std::wstring BuildEnvironmentBlock(const std::map<std::wstring, std::optional<std::wstring>>& changes) {
-  // Windows compares variable names without case; keep the first spelling seen.
-  std::map<std::wstring, std::pair<std::wstring, std::wstring>> variables;
-  auto keyOf = [](std::wstring name) {
-    for (auto& c : name) c = towupper(c);
-    return name;
-  };
-  wchar_t* block = GetEnvironmentStringsW();
-  for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
-    std::wstring text(entry);
-    const std::size_t equals = text.find(L'=', 1);  // "=C:=C:\x" entries begin with '='
-    if (equals == std::wstring::npos) continue;
-    std::wstring name = text.substr(0, equals);
-    variables[keyOf(name)] = {name, text.substr(equals + 1)};
-  }
-  FreeEnvironmentStringsW(block);
-  for (const auto& [name, value] : changes) {
-    if (value) {
-      variables[keyOf(name)] = {name, *value};
-    } else {
-      variables.erase(keyOf(name));
-    }
-  }
-  std::wstring result;
-  for (const auto& [key, variable] : variables) {
-    result += variable.first + L"=" + variable.second;
-    result.push_back(L'\0');
-  }
-  result.push_back(L'\0');
-  return result;
-}
-
-struct Pipe {
-  mw::UniqueHandle Read;
-  mw::UniqueHandle Write;
-};
-
-bool CreateInheritablePipe(Pipe& pipe) {
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, TRUE};
-  HANDLE read = nullptr;
-  HANDLE write = nullptr;
-  if (!CreatePipe(&read, &write, &attributes, 0)) return false;
-  pipe.Read.Reset(read);
-  pipe.Write.Reset(write);
-  return SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0) != FALSE;
-}
 
 void Drain(HANDLE pipe, std::string& into, std::atomic<bool>& done) {
   char buffer[65536];
@@ -69,47 +21,32 @@ void Drain(HANDLE pipe, std::string& into, std::atomic<bool>& done) {
 
 ProgramResult RunProgram(const ProgramRequest& request) {
   ProgramResult result;
-  Pipe out;
-  Pipe err;
-  if (!CreateInheritablePipe(out) || !CreateInheritablePipe(err)) {
-    result.StartError = GetLastError();
-    return result;
-  }
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  programs::InheritablePipe out;
+  programs::InheritablePipe err;
+  result.StartError = programs::CreateInheritablePipe(out);
+  if (result.StartError == 0) result.StartError = programs::CreateInheritablePipe(err);
+  if (result.StartError != 0) return result;
   const std::wstring inputPath = request.InputFile.empty() ? L"NUL" : request.InputFile;
-  mw::UniqueFileHandle input(CreateFileW(inputPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     &inheritable, OPEN_EXISTING, 0, nullptr));
+  mw::UniqueFileHandle input = programs::OpenInheritableForReading(inputPath);
 
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input.Get();
-  startup.hStdOutput = out.Write.Get();
-  startup.hStdError = err.Write.Get();
-
-  std::wstring commandLine = L"\"" + request.Program + L"\"";
-  if (!request.Arguments.empty()) commandLine += L" " + request.Arguments;
-  std::vector<wchar_t> writableCommandLine(commandLine.begin(), commandLine.end());
-  writableCommandLine.push_back(L'\0');
-  std::wstring environment = BuildEnvironmentBlock(request.Environment);
-
-  PROCESS_INFORMATION process{};
+  programs::ProgramStart start;
+  start.Program = request.Program;
+  start.Arguments = request.Arguments;
+  start.Handles = {input.Get(), out.Write.Get(), err.Write.Get()};
+  start.EnvironmentBlock = programs::EnvironmentBlockWith(request.Environment);
+  start.WorkingFolder = request.WorkingFolder;
+  start.Suspended = static_cast<bool>(request.BeforeResume);
+  programs::StartedProgram started;
   result.StartSeconds = static_cast<long long>(std::time(nullptr));
-  if (!CreateProcessW(request.Program.c_str(), writableCommandLine.data(), nullptr, nullptr, TRUE,
-                      CREATE_UNICODE_ENVIRONMENT | (request.BeforeResume ? CREATE_SUSPENDED : 0), environment.data(),
-                      request.WorkingFolder.empty() ? nullptr : request.WorkingFolder.c_str(), &startup,
-                      &process)) {
-    result.StartError = GetLastError();
-    return result;
-  }
-  mw::UniqueHandle processHandle(process.hProcess);
+  result.StartError = programs::StartProgram(start, started);
+  if (result.StartError != 0) return result;
   if (request.BeforeResume) {
-    request.BeforeResume(process.dwProcessId);
-    ResumeThread(process.hThread);
+    request.BeforeResume(started.ProcessId);
+    ResumeThread(started.Thread.Get());
   }
-  CloseHandle(process.hThread);
+  started.Thread.Close();
   result.Started = true;
-  result.ProcessId = process.dwProcessId;
+  result.ProcessId = started.ProcessId;
   out.Write.Close();
   err.Write.Close();
   input.Close();
@@ -119,12 +56,13 @@ ProgramResult RunProgram(const ProgramRequest& request) {
   std::thread outReader(Drain, out.Read.Get(), std::ref(result.Stdout), std::ref(outDone));
   std::thread errReader(Drain, err.Read.Get(), std::ref(result.Stderr), std::ref(errDone));
 
-  if (WaitForSingleObject(processHandle.Get(), request.TimeoutMs) != WAIT_OBJECT_0) {
+  const HANDLE process = started.Process.Get();
+  if (WaitForSingleObject(process, request.TimeoutMs) != WAIT_OBJECT_0) {
     result.TimedOut = true;
-    TerminateProcess(processHandle.Get(), 1);
-    WaitForSingleObject(processHandle.Get(), 10000);
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 10000);
   }
-  GetExitCodeProcess(processHandle.Get(), &result.ExitCode);
+  GetExitCodeProcess(process, &result.ExitCode);
   result.EndSeconds = static_cast<long long>(std::time(nullptr));
 
   // A grandchild may still hold the write ends: give the readers a moment,
@@ -144,10 +82,8 @@ ProgramResult RunProgram(const ProgramRequest& request) {
 }
 
 std::wstring BinaryFolder() {
-  wchar_t path[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\') + 1);
+  const std::wstring path = programs::OwnProgramPath();
+  return path.substr(0, path.find_last_of(L'\\') + 1);
 }
 
 }  // namespace testing_support

@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <functional>
-#include <map>
-#include <optional>
 #include <string>
+
+#include "tests/programs/ProgramStart.h"
 
 namespace testing_support {
 
@@ -14,8 +14,7 @@ struct ProgramRequest {
   std::wstring Arguments;      // appended after the quoted program, when not empty
   std::wstring WorkingFolder;  // empty: the test's own
   std::wstring InputFile;      // standard input; empty: NUL
-  // Changes to the test's environment: a value sets the variable, nullopt removes it.
-  std::map<std::wstring, std::optional<std::wstring>> Environment;
+  programs::EnvironmentChanges Environment;  // to the test's own
   DWORD TimeoutMs = 120000;
   // Called with the process id before the program's first instruction runs.
   std::function<void(DWORD processId)> BeforeResume;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
@@ -22,12 +23,6 @@
 #include "tests/tools/ToolScriptRun.h"
 
 namespace {
-
-std::wstring OwnPath() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
-}
 
 // Empty when the variable is not set.
 std::wstring Variable(const wchar_t* name) {
@@ -42,7 +37,7 @@ std::wstring Variable(const wchar_t* name) {
 
 int main() {
   using namespace stand_in;
-  const std::wstring ownPath = OwnPath();
+  const std::wstring ownPath = programs::OwnProgramPath();
   const std::wstring scriptOverride = Variable(ScriptOverrideVariable);
   const std::wstring scriptPath = scriptOverride.empty() ? ownPath + ScriptSuffix : scriptOverride;
   const std::wstring recordPath = (scriptOverride.empty() ? ownPath : scriptOverride) + RecordSuffix;

@@ -1,6 +1,6 @@
 #include "tests/tools/ToolScriptRun.h"
 
-#include "base/UniqueHolder.h"
+#include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/tools/StandInProtocol.h"
 #include "tests/tools/ToolFiles.h"
@@ -41,24 +41,15 @@ DWORD Exit(const ExitWith& exit) {
 }
 
 void Start(const StartGrandchild& grandchild, const std::wstring& ownPath) {
-  if (!SetEnvironmentVariableW(ScriptOverrideVariable, grandchild.ScriptFile.c_str())) {
-    FailTool("cannot name the grandchild's script");
-  }
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-  std::wstring commandLine = L"\"" + ownPath + L"\"";
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(ownPath.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    FailTool("cannot start the grandchild, error " + std::to_string(GetLastError()));
-  }
+  programs::ProgramStart start;
+  start.Program = ownPath;
+  start.Handles = programs::OwnStandardHandles();
+  start.EnvironmentBlock = programs::EnvironmentBlockWith({{ScriptOverrideVariable, grandchild.ScriptFile}});
   // Not waited for: it is meant to outlive this process.
-  mw::UniqueHandle processHandle(process.hProcess);
-  mw::UniqueHandle threadHandle(process.hThread);
+  programs::StartedProgram started;
+  if (const DWORD error = programs::StartProgram(start, started); error != 0) {
+    FailTool("cannot start the grandchild, error " + std::to_string(error));
+  }
 }
 
 }  // namespace
