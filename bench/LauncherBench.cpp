@@ -5,8 +5,8 @@
 
 #include "bench/Median.h"
 #include "bench/OutputFile.h"
+#include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
-#include "tests/support/ProcessList.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
 
@@ -221,7 +221,7 @@ bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
     DeleteFileW(StampFile.c_str());
     const Run launcher = RunLauncher(L"/detach");
     // The tool goes on after a detach; it must not hold its exe for the next install.
-    testing_support::EndProcesses(L"rivlet.exe");
+    programs::EndProcesses(L"rivlet.exe");
     if (!LauncherRunWorked(launcher, StartedLineBytes + sizeof "Patch validation finished\r\n" - 1, "detach")) {
       return false;
     }

@@ -19,9 +19,8 @@
 #include <iostream>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include "demo/ProcessWatch.h"
+#include "tests/programs/ProcessList.h"
 #include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 
@@ -34,7 +33,7 @@ int Fail(const std::string& reason) {
   return 1;
 }
 
-std::string DescribeLeftRunning(const std::wstring& exeName, const RunningProcess& left) {
+std::string DescribeLeftRunning(const std::wstring& exeName, const programs::RunningProcess& left) {
   std::ostringstream line;
   line << programs::ToUtf8(exeName) << " (process " << left.Id << ") was still running when the program ended; ";
   const ULONGLONG waitStart = GetTickCount64();
@@ -74,7 +73,11 @@ int wmain(int argc, wchar_t** argv) {
 
   std::ostringstream report;
   report << exitCode << "\n";
-  for (const RunningProcess& running : OpenRunningProcesses(leftRunningName)) report << DescribeLeftRunning(leftRunningName, running) << "\n";
+  // Held open so their exit codes can be read once they end.
+  const DWORD waitAndRead = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+  for (const auto& running : programs::OpenProcesses(leftRunningName, waitAndRead)) {
+    report << DescribeLeftRunning(leftRunningName, running) << "\n";
+  }
   std::ofstream file(reportPath.c_str(), std::ios::binary | std::ios::trunc);
   file << report.str();
   if (!file.flush()) return Fail("cannot write the report " + programs::ToUtf8(reportPath));  // Exit: no report.

@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "base/UniqueHolder.h"
+#include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
-#include "tests/support/ProcessList.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
 
@@ -103,13 +102,12 @@ TEST(DemoPatchTool, FinishesOnItsOwnAfterTheLauncherDetaches) {
   EXPECT_EQ(outcome.Result.Stdout.find("Patch applied."), std::string::npos);
 
   // Its later writes find the launcher's end of the pipe closed; it goes on.
-  const auto running = testing_support::FindProcesses(L"rivlet.exe");
-  ASSERT_EQ(running.size(), 1u);
-  const mw::UniqueHandle tool(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, running[0]));
-  ASSERT_TRUE(tool);
-  ASSERT_EQ(WaitForSingleObject(tool.Get(), 30000), WAIT_OBJECT_0);
+  const auto running = programs::OpenProcesses(L"rivlet.exe", SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION);
+  ASSERT_EQ(running.size(), 1u) << "found running and opened";
+  const HANDLE tool = running[0].Handle.Get();
+  ASSERT_EQ(WaitForSingleObject(tool, 30000), WAIT_OBJECT_0);
   DWORD exitCode = 1;
-  ASSERT_TRUE(GetExitCodeProcess(tool.Get(), &exitCode));
+  ASSERT_TRUE(GetExitCodeProcess(tool, &exitCode));
   EXPECT_EQ(exitCode, 0u);
 }
 

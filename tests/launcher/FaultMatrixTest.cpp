@@ -14,7 +14,6 @@
 #include "base/SystemLibraries.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
-#include "tests/support/ProcessList.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/ScratchFiles.h"
 

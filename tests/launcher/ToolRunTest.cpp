@@ -5,9 +5,9 @@
 #include <string>
 #include <thread>
 
+#include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
-#include "tests/support/ProcessList.h"
 #include "tests/support/RunLog.h"
 #include "tests/support/ScratchFiles.h"
 
@@ -32,7 +32,7 @@ std::string AsConsoleText(const std::string& text) {
   return converted;
 }
 
-bool ToolStillRuns() { return !testing_support::FindProcesses(L"rivlet.exe").empty(); }
+bool ToolStillRuns() { return !programs::FindProcesses(L"rivlet.exe").empty(); }
 
 class ToolRun : public ::testing::Test {
  protected:
@@ -84,7 +84,7 @@ TEST_F(ToolRun, EveryLogLineIsOnDiskAsSoonAsItIsWritten) {
   }
   // The tool would sleep on: ending it ends the run, also if it started late.
   while (!ended) {
-    testing_support::EndProcesses(L"rivlet.exe");
+    programs::EndProcesses(L"rivlet.exe");
     Sleep(50);
   }
   run.join();

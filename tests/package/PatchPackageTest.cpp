@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
+#include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
-#include "tests/support/ProcessList.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
@@ -104,7 +104,7 @@ DWORD SignatureSize(const std::string& image) {
 class PatchPackage : public ::testing::Test {
  protected:
   ~PatchPackage() override {
-    testing_support::EndProcesses(L"rivlet.exe");
+    programs::EndProcesses(L"rivlet.exe");
     for (const std::wstring& folder : PackageFolders()) {
       if (FoldersBefore.count(folder) == 0) RemoveFolderOnceReleased(folder);
     }
@@ -196,7 +196,7 @@ TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
   EXPECT_TRUE(outcome.Log.Has("[INFO] Detach was signaled."));
   // The tool runs on and its package is still there for it; it holds none of
   // the caller's handles, so the caller is not kept waiting.
-  EXPECT_EQ(testing_support::FindProcesses(L"rivlet.exe").size(), 1u);
+  EXPECT_EQ(programs::FindProcesses(L"rivlet.exe").size(), 1u);
   EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx"), PATCH_TEXT);
   EXPECT_FALSE(outcome.Result.PipesOutlivedProgram);
 }

@@ -1,6 +1,6 @@
 #include "tests/support/LauncherWorld.h"
 
-#include "tests/support/ProcessList.h"
+#include "tests/programs/ProcessList.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/ScratchFiles.h"
 
@@ -29,7 +29,7 @@ LauncherWorld::~LauncherWorld() { RemoveEverything(); }
 
 void LauncherWorld::RemoveEverything() const {
   // A tool left running after a detach or a time-out holds its folder.
-  EndProcesses(L"rivlet.exe");
+  programs::EndProcesses(L"rivlet.exe");
   RemoveProductRegistration();
   RemoveTree(Install);
   // A package at a drive root: only what the world put there.
