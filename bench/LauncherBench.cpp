@@ -7,7 +7,6 @@
 #include "bench/OutputFile.h"
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
-#include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
 
 namespace bench {
@@ -16,10 +15,7 @@ namespace {
 
 using programs::ToUtf8;
 
-constexpr testing_support::FileVersion CurrentTool{7, 9, 12, 40};
-constexpr std::uint64_t StartedLineBytes = sizeof "Patch execution started.\r\n" - 1;
-constexpr std::uint64_t SucceededLineBytes = sizeof "Patch execution finished successfully.\r\n" - 1;
-constexpr std::uint64_t ConsoleLineBytes = StartedLineBytes + SucceededLineBytes;
+const std::uint64_t ConsoleLineBytes = testing_support::StartedLine.size() + testing_support::SucceededLine.size();
 constexpr double Megabyte = 1024.0 * 1024.0;
 
 bool Fail(const std::string& why) {
@@ -58,7 +54,7 @@ LauncherBench::LauncherBench(const BenchSettings& settings)
 }
 
 bool LauncherBench::InstallTool(const std::string& script) {
-  if (!World.InstallTool(CurrentTool, script)) return Fail("cannot install the stand-in tool");
+  if (!World.InstallTool(testing_support::CurrentTool, script)) return Fail("cannot install the stand-in tool");
   return true;
 }
 
@@ -216,15 +212,14 @@ bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
                    "\nout Patch validation finished\\n\nsleep 60000\n")) {
     return false;
   }
+  const std::uint64_t stdoutBytes = testing_support::StartedLine.size() + sizeof "Patch validation finished\r\n" - 1;
   std::vector<double> latencies;
   for (int i = -1; i < Settings.Runs; ++i) {
     DeleteFileW(StampFile.c_str());
     const Run launcher = RunLauncher(L"/detach");
     // The tool goes on after a detach; it must not hold its exe for the next install.
     programs::EndProcesses(L"rivlet.exe");
-    if (!LauncherRunWorked(launcher, StartedLineBytes + sizeof "Patch validation finished\r\n" - 1, "detach")) {
-      return false;
-    }
+    if (!LauncherRunWorked(launcher, stdoutBytes, "detach")) return false;
     if (!testing_support::ReadRunLog(launcher.Result.ProcessId, launcher.Result.StartSeconds, launcher.Result.EndSeconds).Has("[INFO] Detach was signaled.")) {
       return Fail("the launcher did not detach");
     }
