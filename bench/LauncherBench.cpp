@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "bench/Median.h"
 #include "bench/OutputFile.h"
@@ -104,6 +105,15 @@ bool LauncherBench::LatencyToEnd(const Run& run, double& milliseconds) const {
   return true;
 }
 
+bool LauncherBench::WarmedRounds(const std::function<bool(bool counted)>& round) {
+  // The first round warms the file cache and Wine's loaded libraries.
+  for (int i = -1; i < Settings.Runs; ++i) {
+    DeleteFileW(StampFile.c_str());
+    if (!round(i >= 0)) return false;
+  }
+  return true;
+}
+
 bool LauncherBench::Throughput(std::vector<ResultRow>& rows) {
   const std::uint64_t bytes = Settings.FloodBytes;
   if (!InstallTool("flood-out " + std::to_string(bytes) + "\nexit 0\n")) return false;
@@ -170,9 +180,7 @@ bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
   std::vector<double> copyMs;
   std::vector<double> launcherEndMs;
   std::vector<double> copyEndMs;
-  // The first round warms the file cache and Wine's loaded libraries.
-  for (int i = -1; i < Settings.Runs; ++i) {
-    DeleteFileW(StampFile.c_str());
+  const bool measured = WarmedRounds([&](bool counted) {
     const Run launcher = RunLauncher(L"");
     if (!LauncherRunWorked(launcher, ConsoleLineBytes, "start overhead")) return false;
     double launcherEnd = 0;
@@ -187,13 +195,15 @@ bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
     double copyEnd = 0;
     if (!LatencyToEnd(copy, copyEnd)) return false;
 
-    if (i < 0) continue;
+    if (!counted) return true;
     launcherMs.push_back(TicksToMilliseconds(launcher.Result.EndTicks - launcher.Result.StartTicks));
     toolMs.push_back(TicksToMilliseconds(tool.Result.EndTicks - tool.Result.StartTicks));
     copyMs.push_back(TicksToMilliseconds(copy.Result.EndTicks - copy.Result.StartTicks));
     launcherEndMs.push_back(launcherEnd);
     copyEndMs.push_back(copyEnd);
-  }
+    return true;
+  });
+  if (!measured) return false;
   const double launcher = Median(launcherMs);
   const double tool = Median(toolMs);
   const double copy = Median(copyMs);
@@ -206,6 +216,23 @@ bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
   return true;
 }
 
+bool LauncherBench::LatencyRow(const std::string& title, const wchar_t* sfxcmd,
+                               const std::function<bool(const Run&)>& worked, std::vector<ResultRow>& rows) {
+  std::vector<double> latencies;
+  const bool measured = WarmedRounds([&](bool counted) {
+    const Run launcher = RunLauncher(sfxcmd);
+    if (!worked(launcher)) return false;
+    double latency = 0;
+    if (!LatencyToEnd(launcher, latency)) return false;
+    if (counted) latencies.push_back(latency);
+    return true;
+  });
+  if (!measured) return false;
+  const double latency = Median(latencies);
+  rows.push_back({title, Milliseconds(latency), "-", Milliseconds(latency), "< 50 ms", latency < 50.0});
+  return true;
+}
+
 bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
   // The sleep lets the launcher settle into its wait before the marker comes.
   if (!InstallTool("sleep 300\ntimestamp " + ToUtf8(StampFile) +
@@ -213,41 +240,24 @@ bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
     return false;
   }
   const std::uint64_t stdoutBytes = testing_support::StartedLine.size() + sizeof "Patch validation finished\r\n" - 1;
-  std::vector<double> latencies;
-  for (int i = -1; i < Settings.Runs; ++i) {
-    DeleteFileW(StampFile.c_str());
-    const Run launcher = RunLauncher(L"/detach");
+  return LatencyRow("Detach latency, marker written to launcher ended", L"/detach", [&](const Run& launcher) {
     // The tool goes on after a detach; it must not hold its exe for the next install.
     programs::EndProcesses(L"rivlet.exe");
     if (!LauncherRunWorked(launcher, stdoutBytes, "detach")) return false;
-    if (!testing_support::ReadRunLog(launcher.Result.ProcessId, launcher.Result.StartSeconds, launcher.Result.EndSeconds).Has("[INFO] Detach was signaled.")) {
+    const TimedResult& result = launcher.Result;
+    if (!testing_support::ReadRunLog(result.ProcessId, result.StartSeconds, result.EndSeconds)
+             .Has("[INFO] Detach was signaled.")) {
       return Fail("the launcher did not detach");
     }
-    double latency = 0;
-    if (!LatencyToEnd(launcher, latency)) return false;
-    if (i >= 0) latencies.push_back(latency);
-  }
-  const double latency = Median(latencies);
-  rows.push_back({"Detach latency, marker written to launcher ended", Milliseconds(latency), "-",
-                  Milliseconds(latency), "< 50 ms", latency < 50.0});
-  return true;
+    return true;
+  }, rows);
 }
 
 bool LauncherBench::EndLatency(std::vector<ResultRow>& rows) {
   if (!InstallTool("sleep 300\ntimestamp " + ToUtf8(StampFile) + "\nexit 0\n")) return false;
-  std::vector<double> latencies;
-  for (int i = -1; i < Settings.Runs; ++i) {
-    DeleteFileW(StampFile.c_str());
-    const Run launcher = RunLauncher(L"");
-    if (!LauncherRunWorked(launcher, ConsoleLineBytes, "end")) return false;
-    double latency = 0;
-    if (!LatencyToEnd(launcher, latency)) return false;
-    if (i >= 0) latencies.push_back(latency);
-  }
-  const double latency = Median(latencies);
-  rows.push_back({"End latency, tool exit to launcher ended", Milliseconds(latency), "-", Milliseconds(latency),
-                  "< 50 ms", latency < 50.0});
-  return true;
+  return LatencyRow("End latency, tool exit to launcher ended", L"", [&](const Run& launcher) {
+    return LauncherRunWorked(launcher, ConsoleLineBytes, "end");
+  }, rows);
 }
 
 }  // namespace bench

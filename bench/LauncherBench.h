@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,9 @@ class LauncherBench {
   };
 
   bool InstallTool(const std::string& script);
+  // One uncounted round, then Settings.Runs counted ones, each without a
+  // stored time at its start; false as soon as a round fails.
+  bool WarmedRounds(const std::function<bool(bool counted)>& round);
   Run RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory = false);
   Run RunDirect(const std::wstring& program, const std::wstring& arguments);
   Run RunWithOutputFiles(TimedRequest request);
@@ -47,6 +51,10 @@ class LauncherBench {
   bool LauncherRunWorked(const Run& run, std::uint64_t stdoutBytes, const char* what) const;
   // Milliseconds from the time the tool stored in StampFile to the launcher's end.
   bool LatencyToEnd(const Run& run, double& milliseconds) const;
+  // Adds the row of the median latency to the end over warmed rounds, each
+  // run vetted by `worked` before it counts.
+  bool LatencyRow(const std::string& title, const wchar_t* sfxcmd, const std::function<bool(const Run&)>& worked,
+                  std::vector<ResultRow>& rows);
 
   BenchSettings Settings;
   testing_support::ScratchFolder Scratch{L"bench"};
