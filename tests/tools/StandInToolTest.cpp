@@ -127,7 +127,7 @@ TEST_F(StandInTool, RefusesABadScriptBeforeRunningAnyOfIt) {
        {"out ok\nbogus 1\n", "out ok\nout \\q\n", "out ok\nout \\x4\n", "out ok\nout\n", "out ok\nsleep -1\n",
         "out ok\nsleep 4294967295\n", "out ok\nexit 0x100000000\n", "out ok\nexit 12abc\n",
         "out ok\ntimestamp t.txt\nsleep 1\n", "out ok\ntimestamp t.txt\n", "out ok\nflood many\n",
-        "out ok\nflood-out\n"}) {
+        "out ok\nflood-out\n", "out ok\nwrite-to 4c\n"}) {
     const auto result = Run(script);
     ASSERT_TRUE(result.Started) << result.StartError;
     EXPECT_EQ(result.ExitCode, stand_in::ToolErrorExitCode) << script;

@@ -1,5 +1,6 @@
 #include "tests/tools/ToolScript.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "tests/programs/Utf8Text.h"
@@ -67,6 +68,13 @@ bool Unescape(std::string_view text, std::string& bytes, std::string& error) {
   return true;
 }
 
+bool ParseText(std::string_view text, std::string& bytes, std::string& error) {
+  if (!Unescape(text, bytes, error)) return false;
+  // A zero-byte write reads as end of stream on the other side of a pipe.
+  if (bytes.empty()) error = "nothing to write";
+  return !bytes.empty();
+}
+
 // `pendingTimestamp` carries a timestamp command to the write it applies to.
 bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, std::wstring& pendingTimestamp,
                   std::string& error) {
@@ -81,14 +89,21 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
 
   if (isWrite) {
     std::string bytes;
-    if (!Unescape(argument, bytes, error)) return false;
-    // A zero-byte write reads as end of stream on the other side of a pipe.
-    if (bytes.empty()) {
-      error = "nothing to write";
-      return false;
-    }
+    if (!ParseText(argument, bytes, error)) return false;
     commands.push_back(
         WriteBytes{name == "out" ? Stream::Out : Stream::Err, std::move(bytes), std::exchange(pendingTimestamp, {})});
+    return true;
+  }
+  if (name == "write-to") {
+    const std::size_t gap = argument.find(' ');
+    unsigned long long handle = 0;
+    std::string bytes;
+    if (gap == std::string_view::npos || !ParseNumber(argument.substr(0, gap), 16, UINTPTR_MAX, handle)) {
+      error = "write-to needs a hex handle value and text";
+      return false;
+    }
+    if (!ParseText(argument.substr(gap + 1), bytes, error)) return false;
+    commands.push_back(WriteToHandle{static_cast<std::uintptr_t>(handle), std::move(bytes)});
     return true;
   }
   if (name == "timestamp" || name == "grandchild") {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -16,6 +17,10 @@
 //
 //   out <text>         one WriteFile of <text> to stdout, nothing added
 //   err <text>         the same to stderr
+//   write-to <handle> <text>
+//                      one WriteFile of <text> to the handle with this value,
+//                      in hex (one the tool was meant to inherit, or not),
+//                      then "written" or "failed" to stdout
 //   timestamp <file>   the next command, which must be out, err or exit,
 //                      stores the QueryPerformanceCounter value taken just
 //                      before its WriteFile (or its exit) into <file>, in
@@ -39,6 +44,10 @@ struct WriteBytes {
   std::string Bytes;
   std::wstring TimestampFile;  // empty: no time recorded
 };
+struct WriteToHandle {
+  std::uintptr_t Handle;
+  std::string Bytes;
+};
 struct SleepFor {
   DWORD Milliseconds;
 };
@@ -54,7 +63,7 @@ struct ExitWith {
   std::wstring TimestampFile;  // empty: no time recorded
 };
 
-using ScriptCommand = std::variant<WriteBytes, SleepFor, Flood, StartGrandchild, ExitWith>;
+using ScriptCommand = std::variant<WriteBytes, WriteToHandle, SleepFor, Flood, StartGrandchild, ExitWith>;
 
 // The whole script is checked before any of it runs, so a test never sees
 // half a run from a bad script. On failure `error` names the line and why.

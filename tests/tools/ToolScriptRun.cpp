@@ -33,6 +33,14 @@ void Write(const WriteBytes& write) {
   SaveTimestamp(write.TimestampFile, before);
 }
 
+// Tells on stdout whether the handle let it write: whether it was inherited.
+void WriteTo(const WriteToHandle& write) {
+  DWORD written = 0;
+  const bool wrote = WriteFile(reinterpret_cast<HANDLE>(write.Handle), write.Bytes.data(),
+                               static_cast<DWORD>(write.Bytes.size()), &written, nullptr) != FALSE;
+  WriteOnce(Stream::Out, wrote ? "written" : "failed");
+}
+
 // Nothing runs after an exit, so here the file I/O does count, making a
 // latency measured from this time a little longer than it is.
 DWORD Exit(const ExitWith& exit) {
@@ -58,6 +66,8 @@ DWORD RunScript(const std::vector<ScriptCommand>& commands, const std::wstring& 
   for (const ScriptCommand& command : commands) {
     if (const auto* write = std::get_if<WriteBytes>(&command)) {
       Write(*write);
+    } else if (const auto* writeTo = std::get_if<WriteToHandle>(&command)) {
+      WriteTo(*writeTo);
     } else if (const auto* sleep = std::get_if<SleepFor>(&command)) {
       Sleep(sleep->Milliseconds);
     } else if (const auto* flood = std::get_if<Flood>(&command)) {
