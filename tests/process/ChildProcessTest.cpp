@@ -4,20 +4,37 @@
 
 #include <atomic>
 #include <cstdint>
-#include <cwchar>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 
+#include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/ScratchFiles.h"
+#include "tests/support/StandInInstall.h"
 
 namespace {
 
 using testing_support::BinaryFolder;
 
-std::wstring HelperPath() { return BinaryFolder() + L"ChildHelper.exe"; }
+// The stand-in tool, installed in a scratch folder of its own with a script.
+class ScriptedChild {
+ public:
+  explicit ScriptedChild(const std::string& script) {
+    EXPECT_TRUE(testing_support::InstallStandInTool(Tool, std::nullopt, script));
+  }
+  const std::wstring& Path() const { return Tool; }
+  // Its arguments change nothing: the script says what it does.
+  std::wstring CommandLine(const std::wstring& arguments = L"") const {
+    return programs::QuotedCommandLine(Tool, arguments);
+  }
 
-std::wstring HelperCommand(const std::wstring& steps) { return L"\"" + HelperPath() + L"\" " + steps; }
+ private:
+  testing_support::ScratchFolder Folder{L"child"};
+  const std::wstring Tool = Folder / L"child.exe";
+};
 
 struct PipeText {
   std::string Bytes;
@@ -52,15 +69,16 @@ DWORD ExitCodeWithin10s(HANDLE process) {
   return code;
 }
 
-HANDLE Duplicate(HANDLE handle) {
+mw::UniqueHandle Duplicate(HANDLE handle) {
   HANDLE copy = nullptr;
   DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
-  return copy;
+  return mw::UniqueHandle(copy);
 }
 
 TEST(ChildProcess, StartKeepsOnlyTheReadEndsAndTheOutputEndsWithTheChild) {
+  const ScriptedChild tool("out to-stdout\nerr to-stderr\nexit 7\n");
   ChildProcess<void*> child;
-  ASSERT_EQ(child.Start(HelperCommand(L"out to-stdout err to-stderr exit 7").c_str(), BinaryFolder().c_str()), 0u);
+  ASSERT_EQ(child.Start(tool.CommandLine().c_str(), BinaryFolder().c_str()), 0u);
   EXPECT_FALSE(child.StdinChild);
   EXPECT_FALSE(child.StdinParent);
   EXPECT_FALSE(child.StdoutWrite);
@@ -79,13 +97,15 @@ TEST(ChildProcess, StartKeepsOnlyTheReadEndsAndTheOutputEndsWithTheChild) {
 }
 
 TEST(ChildProcess, SecondStartIsRefusedAndChangesNothing) {
+  const ScriptedChild first("sleep 300\nout first\n");
+  const ScriptedChild second("out second\n");
   ChildProcess<void*> child;
-  ASSERT_EQ(child.Start(HelperCommand(L"sleep 300 out first").c_str(), nullptr), 0u);
+  ASSERT_EQ(child.Start(first.CommandLine().c_str(), nullptr), 0u);
   const HANDLE process = child.Process.Get();
   const HANDLE out = child.StdoutRead.Get();
   const HANDLE err = child.StderrRead.Get();
 
-  EXPECT_EQ(child.Start(HelperCommand(L"out second").c_str(), nullptr), static_cast<DWORD>(ERROR_BUSY));
+  EXPECT_EQ(child.Start(second.CommandLine().c_str(), nullptr), static_cast<DWORD>(ERROR_BUSY));
   EXPECT_EQ(child.Process.Get(), process);
   EXPECT_EQ(child.StdoutRead.Get(), out);
   EXPECT_EQ(child.StderrRead.Get(), err);
@@ -95,14 +115,15 @@ TEST(ChildProcess, SecondStartIsRefusedAndChangesNothing) {
 }
 
 TEST(ChildProcess, FailedStartLeavesNoHandleAndALaterStartSucceeds) {
-  const std::wstring missingProgram = L"\"" + BinaryFolder() + L"NoSuchProgram.exe\"";
+  const ScriptedChild tool("exit 3\n");
+  const std::wstring missingProgram = programs::QuotedCommandLine(BinaryFolder() + L"NoSuchProgram.exe", L"");
   const struct {
     const wchar_t* Case;
     std::wstring CommandLine;
     const wchar_t* WorkingDirectory;
     DWORD Error;
   } failures[] = {
-      {L"missing working folder", HelperCommand(L"exit 0"), L"C:\\no\\such\\folder", ERROR_DIRECTORY},
+      {L"missing working folder", tool.CommandLine(), L"C:\\no\\such\\folder", ERROR_DIRECTORY},
       {L"missing program", missingProgram, nullptr, ERROR_FILE_NOT_FOUND},
   };
   for (const auto& failure : failures) {
@@ -113,7 +134,7 @@ TEST(ChildProcess, FailedStartLeavesNoHandleAndALaterStartSucceeds) {
                                           &child.StdoutWrite, &child.StderrRead, &child.StderrWrite, &child.Process}) {
       EXPECT_FALSE(*field);
     }
-    ASSERT_EQ(child.Start(HelperCommand(L"exit 3").c_str(), nullptr), 0u);
+    ASSERT_EQ(child.Start(tool.CommandLine().c_str(), nullptr), 0u);
     EXPECT_EQ(ExitCodeWithin10s(child.Process.Get()), 3u);
   }
 }
@@ -126,44 +147,45 @@ TEST(ChildProcess, NullCommandLineStartsNothing) {
 }
 
 TEST(ChildProcess, LongCommandLineArrivesWhole) {
-  const std::wstring commandLine = HelperCommand(L"command-line " + std::wstring(300, L'x'));
+  const ScriptedChild tool("");
+  const std::wstring commandLine = tool.CommandLine(std::wstring(300, L'x'));
   ChildProcess<void*> child;
   ASSERT_EQ(child.Start(commandLine.c_str(), nullptr), 0u);
-  EXPECT_EQ(ReadToEnd(child.StdoutRead.Get()).Bytes, programs::ToUtf8(commandLine));
+  ASSERT_EQ(ExitCodeWithin10s(child.Process.Get()), 0u);
+  // The tool writes down the command line it was given before anything else.
+  const auto record = testing_support::ReadStandInRecord(tool.Path());
+  ASSERT_TRUE(record.has_value());
+  EXPECT_EQ(record->CommandLine, commandLine);
 }
 
 TEST(ChildProcess, InheritableHandlesOffTheListStayWithTheParent) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE read = nullptr;
-  HANDLE write = nullptr;
-  ASSERT_TRUE(CreatePipe(&read, &write, &inheritable, 0));
-  const mw::UniqueHandle readEnd(read);
-  mw::UniqueHandle writeEnd(write);
-  SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
-  wchar_t value[24];
-  std::swprintf(value, 24, L"%lx", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(write)));
-  const std::wstring steps = L"write-to " + std::wstring(value) + L" leaked";
+  programs::InheritablePipe pipe;
+  ASSERT_EQ(programs::CreateInheritablePipe(pipe), 0u);
+  char value[24];
+  std::snprintf(value, sizeof value, "%llx",
+                static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(pipe.Write.Get())));
+  const ScriptedChild tool("write-to " + std::string(value) + " leaked\n");
 
   // Control: a child started with plain inheritance gets the handle and writes through it.
   testing_support::ProgramRequest control;
-  control.Program = HelperPath();
-  control.Arguments = steps;
+  control.Program = tool.Path();
   EXPECT_EQ(testing_support::RunProgram(control).Stdout, "written");
 
   ChildProcess<void*> child;
-  ASSERT_EQ(child.Start(HelperCommand(steps).c_str(), nullptr), 0u);
+  ASSERT_EQ(child.Start(tool.CommandLine().c_str(), nullptr), 0u);
   const std::string report = ReadToEnd(child.StdoutRead.Get()).Bytes;
   ASSERT_NE(ExitCodeWithin10s(child.Process.Get()), static_cast<DWORD>(STILL_ACTIVE));
-  writeEnd.Close();
-  EXPECT_EQ(ReadToEnd(read).Bytes, "leaked") << "the child reported: " << report;
+  pipe.Write.Close();
+  EXPECT_EQ(ReadToEnd(pipe.Read.Get()).Bytes, "leaked") << "the child reported: " << report;
 }
 
 TEST(ChildProcess, DestroyingTheObjectLeavesTheChildRunning) {
+  const ScriptedChild tool("sleep 1000\nexit 5\n");
   mw::UniqueHandle process;
   {
     ChildProcess<void*> child;
-    ASSERT_EQ(child.Start(HelperCommand(L"sleep 1000 exit 5").c_str(), nullptr), 0u);
-    process.Reset(Duplicate(child.Process.Get()));
+    ASSERT_EQ(child.Start(tool.CommandLine().c_str(), nullptr), 0u);
+    process = Duplicate(child.Process.Get());
   }
   EXPECT_EQ(WaitForSingleObject(process.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
   EXPECT_EQ(ExitCodeWithin10s(process.Get()), 5u);
@@ -183,12 +205,13 @@ struct RecordingListener : ExitListener<int> {
 };
 
 TEST(ChildProcess, ListenerHearsOnceWithTheFullExitCode) {
+  const ScriptedChild tool("exit 0xE0000001\n");
   RecordingListener listener;
   {
     ChildProcess<int> child;
     child.Listener = &listener;
     child.Context = 17;
-    ASSERT_EQ(child.Start(HelperCommand(L"exit 0xE0000001").c_str(), nullptr), 0u);
+    ASSERT_EQ(child.Start(tool.CommandLine().c_str(), nullptr), 0u);
     ASSERT_EQ(WaitForSingleObject(listener.Heard.Get(), 10000), WAIT_OBJECT_0);
   }
   EXPECT_EQ(listener.Calls, 1);
@@ -197,13 +220,14 @@ TEST(ChildProcess, ListenerHearsOnceWithTheFullExitCode) {
 }
 
 TEST(ChildProcess, ListenerHearsNothingWhenTheObjectGoesFirst) {
+  const ScriptedChild tool("sleep 500\nexit 3\n");
   RecordingListener listener;
   mw::UniqueHandle process;
   {
     ChildProcess<int> child;
     child.Listener = &listener;
-    ASSERT_EQ(child.Start(HelperCommand(L"sleep 500 exit 3").c_str(), nullptr), 0u);
-    process.Reset(Duplicate(child.Process.Get()));
+    ASSERT_EQ(child.Start(tool.CommandLine().c_str(), nullptr), 0u);
+    process = Duplicate(child.Process.Get());
   }
   EXPECT_EQ(ExitCodeWithin10s(process.Get()), 3u);
   EXPECT_EQ(WaitForSingleObject(listener.Heard.Get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
