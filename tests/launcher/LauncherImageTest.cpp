@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/programs/Utf8Text.h"
 #include "tests/support/ProgramRun.h"
 
 namespace {
@@ -44,7 +45,7 @@ TEST(LauncherImage, ManifestRunsAsInvokerAndDeclaresVistaTo10) {
       "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
       "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"};
   for (const wchar_t* name : ShippedImages) {
-    SCOPED_TRACE(testing_support::Narrow(name));
+    SCOPED_TRACE(programs::ToUtf8(name));
     const std::string manifest = ReadManifest(testing_support::BinaryFolder() + name);
     ASSERT_FALSE(manifest.empty());
     EXPECT_NE(manifest.find(R"(level="asInvoker")"), std::string::npos);
@@ -67,7 +68,7 @@ TEST(LauncherImage, CarriesItsOwnVersionResource) {
                                std::to_wstring(MENDORA_VERSION_MINOR) + L"." +
                                std::to_wstring(MENDORA_VERSION_PATCH) + L".0";
   for (const wchar_t* name : ShippedImages) {
-    SCOPED_TRACE(testing_support::Narrow(name));
+    SCOPED_TRACE(programs::ToUtf8(name));
     const std::wstring path = testing_support::BinaryFolder() + name;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
