@@ -120,19 +120,6 @@ TEST(Security, AnInstallLocationThatIsNotAbsoluteNeverStartsAToolFromTheCurrentF
   EXPECT_FALSE(testing_support::ReadStandInRecord(planted).has_value());
 }
 
-std::vector<std::wstring> FolderEntries(const std::wstring& folder) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return names;
-}
-
 // A user who creates the log folder first can make it a link to a folder of
 // their choice; the run then goes on without a log.
 TEST(Security, ALogFolderThatIsALinkIsNeverWrittenThrough) {
@@ -150,7 +137,7 @@ TEST(Security, ALogFolderThatIsALinkIsNeverWrittenThrough) {
   EXPECT_EQ(result.ExitCode, 3u);
   EXPECT_EQ(result.Stderr, NoProduct);
   EXPECT_EQ(result.Stdout, "");
-  EXPECT_TRUE(FolderEntries(target).empty());
+  EXPECT_TRUE(testing_support::FolderEntries(target).empty());
 }
 
 // Where users may add files to the log folder (one made before it was

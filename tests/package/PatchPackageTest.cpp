@@ -40,13 +40,9 @@ std::wstring TempFolder() {
 // What a package extracts to: "ValcrestPatch-<random hex>" folders under the temporary folder.
 std::set<std::wstring> PackageFolders() {
   std::set<std::wstring> folders;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((TempFolder() + L"ValcrestPatch-*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return folders;
-  do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.insert(TempFolder() + found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  for (const std::wstring& name : testing_support::FolderEntries(TempFolder(), L"ValcrestPatch-*", true)) {
+    folders.insert(TempFolder() + name);
+  }
   return folders;
 }
 

@@ -72,15 +72,8 @@ RunLog ReadRunLog(DWORD processId, long long startSeconds, long long endSeconds)
 }
 
 std::set<std::wstring> LogFileNames() {
-  std::set<std::wstring> names;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((LogFolder() + L"\\*.txt").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    names.insert(found.cFileName);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
-  return names;
+  const std::vector<std::wstring> names = FolderEntries(LogFolder(), L"*.txt");
+  return std::set<std::wstring>(names.begin(), names.end());
 }
 
 RunLog ReadLogAddedSince(const std::set<std::wstring>& before) {

@@ -28,16 +28,23 @@ void RemoveTree(const std::wstring& path) {
     DeleteFileW(path.c_str());
     return;
   }
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
+  for (const std::wstring& name : FolderEntries(path)) RemoveTree(path + L"\\" + name);
   RemoveDirectoryW(path.c_str());
+}
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder, const wchar_t* pattern, bool onlyFolders) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const bool separated = !folder.empty() && folder.back() == L'\\';
+  HANDLE search = FindFirstFileW((folder + (separated ? L"" : L"\\") + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (!onlyFolders || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
 }
 
 bool CreateFolders(const std::wstring& path) {

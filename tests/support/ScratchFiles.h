@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -19,6 +20,11 @@ class ScratchFolder {
  private:
   std::wstring Folder;
 };
+
+// The names in a folder that match the pattern, without "." and ".."; with
+// onlyFolders, only the folders among them.
+std::vector<std::wstring> FolderEntries(const std::wstring& folder, const wchar_t* pattern = L"*",
+                                        bool onlyFolders = false);
 
 void RemoveTree(const std::wstring& path);
 bool CreateFolders(const std::wstring& path);
