@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "base/ProcAddress.h"
+#include "base/UniqueHolder.h"
 
 namespace {
 
