@@ -20,7 +20,8 @@ constexpr NTSTATUS NameCollision = static_cast<NTSTATUS>(0xC0000035);  // STATUS
 // itself rather than its target, so that the checks below see it.
 NTSTATUS OpenInFolder(HANDLE folder, const wchar_t* name, ULONG disposition, mw::UniqueHandle& file) {
   using NtCreateFileFunction = decltype(&NtCreateFile);
-  static const auto ntCreateFile = mw::ProcAddress<NtCreateFileFunction>(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile");
+  static const auto ntCreateFile =
+      mw::ProcAddress<NtCreateFileFunction>(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile");
   if (ntCreateFile == nullptr) return static_cast<NTSTATUS>(0xC0000002);  // STATUS_NOT_IMPLEMENTED
 
   UNICODE_STRING objectName{};

@@ -8,8 +8,9 @@
 
 // The folder Valcrest is installed in: the uninstall entry's "InstallLocation"
 // first, else the folder of the "ValcrestService" executable. Empty when
-// neither source gives one. Only absolute paths count, from either source. isWow64 selects the 64-bit registry view for a
-// 32-bit process on 64-bit Windows.
+// neither source gives one. Only absolute paths count, from either source.
+// isWow64 selects the 64-bit registry view for a 32-bit process on 64-bit
+// Windows.
 void FindInstallPath(mw::String& result, bool isWow64);
 
 // The folder of a service's executable, ending in a backslash (or empty when
