@@ -41,18 +41,17 @@ NTSTATUS OpenInFolder(HANDLE folder, const wchar_t* name, ULONG disposition, mw:
   return result;
 }
 
+}  // namespace
+
 // A name of its own in the folder is always safe. An existing one may be a
 // link, or a second name of someone else's file, that makes the launcher
 // write where it chooses.
-bool MayAppendTo(HANDLE file, bool created, const wchar_t* path, const LauncherUser& user,
-                 const BY_HANDLE_FILE_INFORMATION& information) {
-  if (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
-  if (information.nNumberOfLinks != 1) return false;
-  if (!created && !IsTrustedOwner(ReadOwner(file).Get(), user.Sid())) return false;
-  return IsAtPath(file, path);
+bool IsUsableLogFile(DWORD attributes, DWORD links, PSECURITY_DESCRIPTOR owner, bool createdByThisRun,
+                     PSID launcherUser) {
+  if (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (links != 1) return false;
+  return createdByThisRun || IsTrustedOwner(owner, launcherUser);
 }
-
-}  // namespace
 
 std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const LauncherUser& user) {
   mw::UniqueHandle file;
@@ -67,7 +66,11 @@ std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path
 
   BY_HANDLE_FILE_INFORMATION information{};
   if (!GetFileInformationByHandle(file.Get(), &information)) return nullptr;
-  if (!MayAppendTo(file.Get(), created, path, user, information)) return nullptr;
+  const mw::LocalMemory owner = ReadOwner(file.Get());
+  if (!IsUsableLogFile(information.dwFileAttributes, information.nNumberOfLinks, owner.Get(), created, user.Sid()) ||
+      !IsAtPath(file.Get(), path)) {
+    return nullptr;
+  }
 
   if (information.nFileSizeHigh == 0 && information.nFileSizeLow == 0) {
     DWORD written = 0;

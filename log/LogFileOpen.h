@@ -14,3 +14,9 @@
 // with one name, owned by a trusted account; and the file must be at exactly
 // `path`. Null otherwise, or when it cannot be opened.
 std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const LauncherUser& user);
+
+// Whether the launcher may append to a log file with these attributes, this
+// many names and this owner: a plain file with one name that this run
+// created, or that a trusted account owns.
+bool IsUsableLogFile(DWORD attributes, DWORD links, PSECURITY_DESCRIPTOR owner, bool createdByThisRun,
+                     PSID launcherUser);

@@ -11,11 +11,13 @@ namespace {
 // whose rights let every user add files.
 constexpr wchar_t ProtectedFolderSecurity[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
-mw::LocalMemory NewFolderSecurity(const LauncherUser& user) {
+}  // namespace
+
+mw::LocalMemory LogFolderSecurity(PSID launcherUser, bool administrator) {
   std::wstring text = ProtectedFolderSecurity;
-  if (!user.IsAdministrator()) {
+  if (!administrator) {
     wchar_t* sid = nullptr;
-    if (user.Sid() == nullptr || !ConvertSidToStringSidW(user.Sid(), &sid)) return {};
+    if (launcherUser == nullptr || !ConvertSidToStringSidW(launcherUser, &sid)) return {};
     const mw::LocalMemory heldSid(sid);
     text += std::wstring(L"(A;OICI;FA;;;") + sid + L")";
   }
@@ -26,15 +28,13 @@ mw::LocalMemory NewFolderSecurity(const LauncherUser& user) {
   return mw::LocalMemory(security);
 }
 
-}  // namespace
-
 bool IsUsableLogFolder(DWORD attributes, PSECURITY_DESCRIPTOR security, PSID launcherUser) {
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
   return IsTrustedOwner(security, launcherUser);
 }
 
 mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user) {
-  const mw::LocalMemory security = NewFolderSecurity(user);
+  const mw::LocalMemory security = LogFolderSecurity(user.Sid(), user.IsAdministrator());
   if (!security) return {};
   // Protected in the very call that creates it: the folder never exists with
   // the parent's rights, not even for a moment.

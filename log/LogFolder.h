@@ -16,6 +16,12 @@
 // log, as when it cannot be opened.
 mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user);
 
+// The descriptor a new log folder is created with: SYSTEM and Administrators
+// full control, Users read and execute, and full control for the launcher's
+// own account when it is not an administrator; protected, so nothing comes
+// from the parent. Empty when it cannot be built.
+mw::LocalMemory LogFolderSecurity(PSID launcherUser, bool administrator);
+
 // Whether an existing folder with these attributes and this security may
 // hold the log: a folder, not a reparse point, with a trusted owner.
 bool IsUsableLogFolder(DWORD attributes, PSECURITY_DESCRIPTOR security, PSID launcherUser);

@@ -1,17 +1,15 @@
 #include "log/LogFolder.h"
 
+#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 
 #include <string>
+#include <vector>
+
+#include "log/LogFileOpen.h"
 
 namespace {
-
-struct FolderRow {
-  const wchar_t* Security;  // with "{self}" for the launcher's own account
-  DWORD Attributes;
-  bool Usable;
-};
 
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
@@ -19,6 +17,52 @@ std::wstring SidText(PSID sid) {
   const mw::LocalMemory held(text);
   return text;
 }
+
+// A real descriptor from SDDL, with "{self}" standing for the launcher's own account.
+mw::LocalMemory Descriptor(std::wstring text, const std::wstring& self) {
+  for (std::size_t at; (at = text.find(L"{self}")) != std::wstring::npos;) text.replace(at, 6, self);
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
+    ADD_FAILURE() << testing::PrintToString(text);
+    return {};
+  }
+  return mw::LocalMemory(security);
+}
+
+struct Entry {
+  BYTE Type;
+  BYTE Flags;
+  ACCESS_MASK Access;
+  std::wstring Sid;
+  bool operator==(const Entry&) const = default;
+};
+
+void PrintTo(const Entry& entry, std::ostream* out) {
+  *out << "{type " << int{entry.Type} << ", flags " << int{entry.Flags} << ", access " << std::hex << entry.Access
+       << std::dec << ", " << testing::PrintToString(entry.Sid) << "}";
+}
+
+std::vector<Entry> AccessEntries(PSECURITY_DESCRIPTOR security) {
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL acl = nullptr;
+  if (!GetSecurityDescriptorDacl(security, &present, &acl, &defaulted) || !present || acl == nullptr) return {};
+  std::vector<Entry> entries;
+  for (DWORD index = 0; index < acl->AceCount; ++index) {
+    void* ace = nullptr;
+    if (!GetAce(acl, index, &ace)) return {};
+    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+    auto* sid = reinterpret_cast<PSID>(const_cast<DWORD*>(&allowed->SidStart));
+    entries.push_back({allowed->Header.AceType, allowed->Header.AceFlags, allowed->Mask, SidText(sid)});
+  }
+  return entries;
+}
+
+struct FolderRow {
+  const wchar_t* Security;  // with "{self}" for the launcher's own account
+  DWORD Attributes;
+  bool Usable;
+};
 
 // Real descriptors built for each case; only their owner decides, never the
 // access list, since an owner can always grant itself what it lacks.
@@ -41,14 +85,75 @@ TEST(LogFolder, AnExistingFolderIsUsedOnlyWhenItIsARealFolderWithATrustedOwner) 
   const std::wstring self = SidText(user.Sid());
   ASSERT_FALSE(self.empty());
   for (const auto& row : rows) {
-    std::wstring text = row.Security;
-    for (std::size_t at; (at = text.find(L"{self}")) != std::wstring::npos;) text.replace(at, 6, self);
-    PSECURITY_DESCRIPTOR security = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr))
-        << testing::PrintToString(text);
-    const mw::LocalMemory held(security);
-    EXPECT_EQ(IsUsableLogFolder(row.Attributes, security, user.Sid()), row.Usable)
-        << testing::PrintToString(text) << " attributes " << row.Attributes;
+    const mw::LocalMemory security = Descriptor(row.Security, self);
+    ASSERT_TRUE(security);
+    EXPECT_EQ(IsUsableLogFolder(row.Attributes, security.Get(), user.Sid()), row.Usable)
+        << testing::PrintToString(std::wstring(row.Security)) << " attributes " << row.Attributes;
+  }
+}
+
+// Checked as data: Wine keeps a folder's rights as mode bits and drops the
+// protected flag, so a folder read back cannot show either.
+TEST(LogFolder, ANewFolderIsProtectedAndGrantsExactlyTheseEntries) {
+  constexpr BYTE Inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  const LauncherUser user;
+  const std::wstring self = SidText(user.Sid());
+  ASSERT_FALSE(self.empty());
+  const std::vector<Entry> administratorEntries = {
+      {ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_ALL_ACCESS, L"S-1-5-18"},
+      {ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_ALL_ACCESS, L"S-1-5-32-544"},
+      {ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, L"S-1-5-32-545"},
+  };
+  std::vector<Entry> userEntries = administratorEntries;
+  userEntries.push_back({ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_ALL_ACCESS, self});
+
+  for (const bool administrator : {true, false}) {
+    SCOPED_TRACE(administrator ? "administrator" : "not an administrator");
+    const mw::LocalMemory security = LogFolderSecurity(user.Sid(), administrator);
+    ASSERT_TRUE(security);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(security.Get(), &control, &revision));
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the parent's rights would come in";
+    EXPECT_EQ(AccessEntries(security.Get()), administrator ? administratorEntries : userEntries);
+  }
+  EXPECT_FALSE(LogFolderSecurity(nullptr, false)) << "no account to grant the log to";
+}
+
+struct FileRow {
+  const wchar_t* Owner;  // with "{self}" for the launcher's own account
+  DWORD Attributes;
+  DWORD Links;
+  bool CreatedByThisRun;
+  bool Usable;
+};
+
+// Wine reports every file as owned by the running account, so an existing
+// log file of someone else's can only be shown here.
+TEST(LogFile, AnExistingFileIsAppendedToOnlyWhenItIsAPlainFileWithOneNameAndATrustedOwner) {
+  constexpr DWORD Plain = FILE_ATTRIBUTE_ARCHIVE;
+  const FileRow rows[] = {
+      {L"O:{self}", Plain, 1, true, true},
+      {L"O:BU", Plain, 1, true, true},  // just created: its name cannot be anyone else's
+      {L"O:SY", Plain, 1, false, true},
+      {L"O:BA", Plain, 1, false, true},
+      {L"O:{self}", Plain, 1, false, true},
+      {L"O:BU", Plain, 1, false, false},  // same process id in the same second, made by a user
+      {L"O:S-1-5-21-1004336348-1177238915-682003330-1001", Plain, 1, false, false},
+      {L"", Plain, 1, false, false},  // no owner could be read
+      {L"O:{self}", Plain, 2, true, false},
+      {L"O:SY", Plain, 2, false, false},
+      {L"O:SY", Plain | FILE_ATTRIBUTE_REPARSE_POINT, 1, false, false},
+      {L"O:SY", FILE_ATTRIBUTE_DIRECTORY, 1, false, false},
+  };
+  const LauncherUser user;
+  const std::wstring self = SidText(user.Sid());
+  ASSERT_FALSE(self.empty());
+  for (const auto& row : rows) {
+    const mw::LocalMemory owner = *row.Owner ? Descriptor(row.Owner, self) : mw::LocalMemory();
+    EXPECT_EQ(IsUsableLogFile(row.Attributes, row.Links, owner.Get(), row.CreatedByThisRun, user.Sid()), row.Usable)
+        << testing::PrintToString(std::wstring(row.Owner)) << " attributes " << row.Attributes << " links "
+        << row.Links << " created " << row.CreatedByThisRun;
   }
 }
 
