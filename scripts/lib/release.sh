@@ -3,7 +3,7 @@
 # release set's file names. Sourced after common.sh.
 
 ensure_release_tools() {
-  ensure_packages git cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev nsis
+  ensure_packages git cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev nsis python3
 }
 
 launcher_name() { echo "Mendora.Launcher-$1.exe"; }
