@@ -3,6 +3,7 @@
 
 MENDORA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 MENDORA_BUILD=${MENDORA_BUILD:-$MENDORA_ROOT/build}
+source "$MENDORA_ROOT/scripts/lib/wine-loader.sh"
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
@@ -30,7 +31,7 @@ ensure_packages() {
 }
 
 ensure_build_tools() {
-  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest nsis \
+  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest nsis python3 \
     openssl osslsigncode wine wine32:i386 wine64
 }
 
@@ -61,14 +62,18 @@ configure_and_build_x64() {
 # A prefix reporting Windows 10, made once and reused. $2 is win64 or win32.
 wine_prefix_ready() {
   local prefix=$1 arch=$2
-  [ -f "$prefix/.mendora-ready" ] && return 0
+  # A prefix booted without Wine's 32-bit side lacks it later too: it is
+  # remade when the machine's ability changed.
+  local booted_with
+  booted_with=$(wine_runs_32bit && echo "32-bit and 64-bit" || echo "64-bit only")
+  [ "$(cat "$prefix/.mendora-ready" 2>/dev/null)" = "$booted_with" ] && return 0
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
   echo "Booting Wine prefix $prefix ($arch)" >&2
-  WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wineboot -i </dev/null >/dev/null 2>&1
-  WINEPREFIX=$prefix WINEDEBUG=-all wine winecfg /v win10 </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine_loader wineboot -i </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix WINEDEBUG=-all wine_loader winecfg /v win10 </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
-  touch "$prefix/.mendora-ready"
+  echo "$booted_with" >"$prefix/.mendora-ready"
 }
 
 # Starts the prefix's server and background processes with their standard
@@ -76,7 +81,7 @@ wine_prefix_ready() {
 wine_start() {
   local prefix=$1
   WINEPREFIX=$prefix wineserver -p </dev/null >/dev/null 2>&1
-  WINEPREFIX=$prefix WINEDEBUG=-all wine wineboot </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix WINEDEBUG=-all wine_loader wineboot </dev/null >/dev/null 2>&1
 }
 
 wine_stop() {
