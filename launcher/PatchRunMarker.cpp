@@ -47,8 +47,8 @@ PatchRunClaim PatchRunMarker::Claim() {
   const LauncherUser user;
   const mw::LocalMemory security = MarkerSecurity(user.Sid());
   if (!security) {
-    WriteLog(L"[WARNING] Could not describe %s, error: %d - running without it.", PatchRunMutexName,
-             static_cast<int>(GetLastError()));
+    WriteLog(L"[WARNING] Could not build the security descriptor of %s, error: %d - running without it.",
+             PatchRunMutexName, static_cast<int>(GetLastError()));
     return PatchRunClaim::Unmarked;
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
