@@ -22,6 +22,9 @@ OutcomeReport ReportFor(const RunOutcome& outcome) {
     case Kind::PackageMissing:
       return {ExitCode::FileMissing, ConsoleStream::Error,
               L"Could not apply the patch. Error code: " + Signed(ERROR_FILE_NOT_FOUND)};
+    case Kind::AnotherPatchRun:
+      return {ExitCode::AnotherPatchRun, ConsoleStream::Error,
+              L"Another patch is being applied. Error code: " + Signed(ERROR_INSTALL_ALREADY_RUNNING)};
     case Kind::NotStarted:
       return {ExitCode::NotStarted, ConsoleStream::Error,
               L"Patch could not be executed. Error code: " + Signed(outcome.Code)};

@@ -12,6 +12,8 @@ inline constexpr int FileMissing = 2;   // no patching tool, or no package
 inline constexpr int NoProduct = 3;     // no installation folder
 inline constexpr int NotStarted = 5;    // the tool could not be started
 inline constexpr int TimedOut = ERROR_TIMEOUT;
+// Another run's tool is still patching; deployment tools read it as "retry later".
+inline constexpr int AnotherPatchRun = ERROR_INSTALL_ALREADY_RUNNING;
 }  // namespace ExitCode
 
 // How a run ended, and the number that comes with it.
@@ -20,6 +22,7 @@ struct RunOutcome {
     NoProduct,
     ToolMissing,
     PackageMissing,
+    AnotherPatchRun,
     NotStarted,          // Code: the start error
     ToolEnded,           // Code: the tool's exit code
     Detached,

@@ -11,6 +11,7 @@
 #include "launcher/ConsoleSetup.h"
 #include "launcher/LaunchOptions.h"
 #include "launcher/OutputDecisions.h"
+#include "launcher/PatchRunMarker.h"
 #include "launcher/RunOutcome.h"
 #include "launcher/ToolInvocation.h"
 #include "launcher/ToolProcess.h"
@@ -76,7 +77,7 @@ RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps) {
   return {RunOutcome::Kind::WaitFailed, waitResult};  // Exit: the wait failed.
 }
 
-RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
+RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker) {
   ToolProcess tool;
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
   if (startError != 0) {
@@ -84,6 +85,7 @@ RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits) {
     WriteLog(L"[ERROR] rivlet.exe could not be run!");
     return {RunOutcome::Kind::NotStarted, startError};  // Exit: the tool could not be started.
   }
+  marker.HandTo(tool.Process.Get());
   WriteConsoleLine(std::wcout, L"Patch execution started.");
 
   // Declared in this order so that clean-up closes the duplicate first, then
@@ -126,7 +128,13 @@ RunOutcome RunSteps(const RunLimits& limits) {
     case ToolPreparation::Ready:
       break;
   }
-  return RunTool(invocation, limits);
+  // Held until the run returns: a run that started no tool leaves no mark.
+  PatchRunMarker marker;
+  if (marker.Claim() == PatchRunClaim::AnotherRunMarked) {
+    WriteLog(L"[ERROR] Another patch is being applied: %s exists - rivlet.exe is not started.", PatchRunMutexName);
+    return {RunOutcome::Kind::AnotherPatchRun};  // Exit: another run's tool still patches.
+  }
+  return RunTool(invocation, limits, marker);
 }
 
 // The outcome's console line, if it has one; its exit code.

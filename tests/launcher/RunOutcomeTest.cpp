@@ -19,6 +19,7 @@ TEST(RunOutcome, EachOutcomeHasOneExitCodeAndAtMostOneConsoleLine) {
       {{Kind::NoProduct}, 3, ConsoleStream::Error, L"Product installation path not found."},
       {{Kind::ToolMissing}, 2, ConsoleStream::Error, L"Patching tool not found."},
       {{Kind::PackageMissing}, 2, ConsoleStream::Error, L"Could not apply the patch. Error code: 2."},
+      {{Kind::AnotherPatchRun}, 1618, ConsoleStream::Error, L"Another patch is being applied. Error code: 1618."},
       {{Kind::NotStarted, ERROR_BAD_EXE_FORMAT}, 5, ConsoleStream::Error,
        L"Patch could not be executed. Error code: 193."},
       {{Kind::NotStarted, 0xFFFFFFFF}, 5, ConsoleStream::Error, L"Patch could not be executed. Error code: -1."},

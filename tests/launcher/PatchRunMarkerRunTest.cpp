@@ -1,0 +1,129 @@
+// One patching tool at a time: what a launcher does while another run's tool
+// still patches, and with a mutex of that name that someone else made.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <sddl.h>
+
+#include <string>
+
+#include "base/UniqueHolder.h"
+#include "log/TrustedObject.h"
+#include "tests/programs/ProcessList.h"
+#include "tests/programs/Utf8Text.h"
+#include "tests/support/LauncherWorld.h"
+#include "tests/tools/StandInProtocol.h"
+
+namespace {
+
+using testing_support::CurrentTool;
+using testing_support::LauncherOutcome;
+using testing_support::LauncherWorld;
+using testing_support::StartedLine;
+using testing_support::SucceededLine;
+
+const std::string Refused = "Another patch is being applied. Error code: 1618.\r\n";
+const std::string RefusedLog =
+    "[ERROR] Another patch is being applied: Global\\Mendora.Launcher.PatchRun exists - rivlet.exe is not started.";
+
+std::size_t RunningTools() { return programs::FindProcesses(L"rivlet.exe").size(); }
+
+// Tools that outlive their launcher end by themselves within a bound; only
+// one that does not is ended, since a tool ended by force can leave its
+// console host holding the test's output.
+void WaitForToolsToEnd() {
+  for (const auto& tool : programs::OpenProcesses(L"rivlet.exe", SYNCHRONIZE)) {
+    WaitForSingleObject(tool.Handle.Get(), 60000);
+  }
+  programs::EndProcesses(L"rivlet.exe");
+}
+
+// The mutex of that name as someone other than a launcher makes it, with
+// the owner the descriptor names.
+mw::UniqueHandle CreateMarkerOwnedBy(const std::wstring& owner) {
+  const std::wstring text = L"O:" + owner + L"D:(A;;GA;;;WD)";
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
+    return {};
+  }
+  const mw::LocalMemory heldSecurity(security);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
+  mw::UniqueHandle mutex(CreateMutexW(&attributes, FALSE, L"Global\\Mendora.Launcher.PatchRun"));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return {};
+  return mutex;
+}
+
+std::wstring OwnAccount() {
+  const LauncherUser user;
+  wchar_t* sid = nullptr;
+  if (user.Sid() == nullptr || !ConvertSidToStringSidW(user.Sid(), &sid)) return {};
+  const mw::LocalMemory heldSid(sid);
+  return sid;
+}
+
+class PatchRun : public ::testing::Test {
+ protected:
+  PatchRun() : World(testing_support::ScratchTag{L"patchrun"}) { World.AddPackageFile(L"patch.rvx"); }
+
+  LauncherWorld World;
+};
+
+TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
+  // Long enough for a second launcher to run meanwhile.
+  ASSERT_TRUE(World.InstallTool(CurrentTool, "out Patch validation finished\\n\nsleep 6000\nexit 0\n"));
+  const auto detached = World.Run(L"/detach");
+  ASSERT_EQ(detached.Result.ExitCode, 0u);
+  ASSERT_TRUE(detached.Log.Has("[INFO] Detach was signaled."));
+  ASSERT_TRUE(DeleteFileW((World.ToolPath() + stand_in::RecordSuffix).c_str()));
+
+  const auto second = World.Run(L"");
+  EXPECT_EQ(second.Result.ExitCode, 1618u);
+  EXPECT_EQ(second.Result.Stdout, "");
+  EXPECT_EQ(second.Result.Stderr, Refused);
+  EXPECT_TRUE(second.Log.Has(RefusedLog));
+  EXPECT_FALSE(second.Tool.has_value()) << "a second tool was started";
+  EXPECT_EQ(RunningTools(), 1u) << "the first tool should still run, alone";
+
+  // The mark ends with the tool that held it.
+  WaitForToolsToEnd();
+  ASSERT_TRUE(World.InstallTool(CurrentTool, "exit 0\n"));
+  const auto afterwards = World.Run(L"");
+  EXPECT_EQ(afterwards.Result.ExitCode, 0u);
+  EXPECT_EQ(afterwards.Result.Stdout, StartedLine + SucceededLine);
+  EXPECT_TRUE(afterwards.Tool.has_value());
+}
+
+TEST_F(PatchRun, AMutexOfThatNameIsJudgedByItsOwnerAfterTheToolIsFound) {
+  struct Row {
+    std::wstring Owner;
+    bool ToolInstalled;
+    DWORD ExitCode;
+    std::string Stderr;
+    std::string Logged;
+  };
+  const Row rows[] = {
+      // A missing tool is reported as ever, whoever patches meanwhile.
+      {OwnAccount(), false, 2, "Patching tool not found.\r\n",
+       "[ERROR] " + programs::ToUtf8(World.ToolPath()) + " not found!"},
+      // An ordinary user who made it first does not block patching.
+      {L"BU", true, 0, "",
+       "[WARNING] Global\\Mendora.Launcher.PatchRun is owned by S-1-5-32-545, not by a trusted account - running "
+       "without it."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Logged);
+    ASSERT_FALSE(row.Owner.empty());
+    const mw::UniqueHandle held = CreateMarkerOwnedBy(row.Owner);
+    ASSERT_TRUE(held);
+    if (row.ToolInstalled) ASSERT_TRUE(World.InstallTool(CurrentTool, "exit 0\n"));
+    const auto outcome = World.Run(L"");
+    EXPECT_EQ(outcome.Result.ExitCode, row.ExitCode);
+    EXPECT_EQ(outcome.Result.Stderr, row.Stderr);
+    EXPECT_TRUE(outcome.Log.Has(row.Logged));
+    EXPECT_FALSE(outcome.Log.Has(RefusedLog));
+    EXPECT_EQ(outcome.Tool.has_value(), row.ToolInstalled);
+  }
+}
+
+}  // namespace
