@@ -30,8 +30,8 @@ ensure_packages() {
 }
 
 ensure_build_tools() {
-  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest nsis \
-    openssl osslsigncode wine wine32:i386 wine64
+  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev python3 \
+    googletest openssl osslsigncode wine wine32:i386 wine64
 }
 
 # configure_and_build [build folder] [toolchain file]: the shipped 32-bit
