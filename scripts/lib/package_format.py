@@ -125,7 +125,11 @@ def pack(program, version, output, files):
 
     digest = hashlib.sha256()
     directory = os.path.dirname(os.path.abspath(output))
-    with tempfile.TemporaryFile(dir=directory) as body:
+    partial = output + ".part"
+    with open(partial, "wb") as package, open(program, "rb") as stub:
+        copy_stream(stub, package, image_end)
+        # The header's digest and size are known once the body is written.
+        package.write(bytes(HEADER.size))
         for name, path in files:
             extracted = os.path.getsize(path)
             with tempfile.TemporaryFile(dir=directory) as scratch:
@@ -134,20 +138,16 @@ def pack(program, version, output, files):
                 if stored is None:
                     stored = extracted
                 entry = bytes([len(name)]) + name.encode("ascii") + ENTRY.pack(method, stored, extracted)
-                body.write(entry)
+                package.write(entry)
                 digest.update(entry)
                 scratch.seek(0)
                 with open(path, "rb") as source:
-                    copy_stream(scratch if method == ZLIB else source, body, stored, digest)
-        body_size = body.tell()
-        body.seek(0)
-        partial = output + ".part"
-        with open(partial, "wb") as package, open(program, "rb") as stub:
-            copy_stream(stub, package, image_end)
-            package.write(HEADER.pack(MAGIC, VERSION, 0, body_size, digest.digest(), 0))
-            copy_stream(body, package, body_size)
-            package.write(b"\0" * (-package.tell() % ALIGNMENT))
-        os.replace(partial, output)
+                    copy_stream(scratch if method == ZLIB else source, package, stored, digest)
+        body_size = package.tell() - image_end - HEADER.size
+        package.write(b"\0" * (-package.tell() % ALIGNMENT))
+        package.seek(image_end)
+        package.write(HEADER.pack(MAGIC, VERSION, 0, body_size, digest.digest(), 0))
+    os.replace(partial, output)
 
 
 def read_payload(package):
