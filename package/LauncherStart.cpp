@@ -51,8 +51,9 @@ LauncherRun RunLauncher(const std::wstring& folder) {
   }
 
   PROCESS_INFORMATION created{};
-  if (!CreateProcessW(launcher.c_str(), commandLine.data(), nullptr, nullptr, !inherited.empty(),
-                      EXTENDED_STARTUPINFO_PRESENT, nullptr, folder.c_str(), &startup.StartupInfo, &created)) {
+  const DWORD flags = inherited.empty() ? 0 : EXTENDED_STARTUPINFO_PRESENT;
+  if (!CreateProcessW(launcher.c_str(), commandLine.data(), nullptr, nullptr, !inherited.empty(), flags, nullptr,
+                      folder.c_str(), &startup.StartupInfo, &created)) {
     run.Error = GetLastError();
     return run;
   }
