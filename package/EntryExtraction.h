@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "package/PackageFile.h"
 #include "package/PayloadEntries.h"
 
@@ -17,4 +15,4 @@ struct ExtractionResult {
 // Writes `entry` as a new file in `folder`, streaming it in bounded pieces
 // and inflating what was compressed. Damaged when its stored bytes do not
 // inflate to exactly its size.
-ExtractionResult ExtractEntry(const PackageFile& file, const PayloadEntry& entry, const std::wstring& folder);
+ExtractionResult ExtractEntry(const PackageFile& file, const PayloadEntry& entry, const wchar_t* folder);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 // The launcher's name in the staging folder (PayloadFormat::LauncherName).
 inline constexpr wchar_t LauncherFileName[] = L"Mendora.Launcher.exe";
 
@@ -14,6 +12,7 @@ struct LauncherRun {
   DWORD ExitCode = 0;  // all 32 bits, once it has ended
 };
 
-// Runs `folder`\Mendora.Launcher.exe in `folder` with this process's standard
-// handles as the only handles it inherits, and waits for its end.
-LauncherRun RunLauncher(const std::wstring& folder);
+// Runs `folder`\Mendora.Launcher.exe in `folder` (a staging folder's path)
+// with this process's standard handles as the only handles it inherits, and
+// waits for its end.
+LauncherRun RunLauncher(const wchar_t* folder);

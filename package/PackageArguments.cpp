@@ -2,12 +2,12 @@
 
 #include <cwchar>
 
-std::wstring PackageArguments(const wchar_t* commandLine) {
-  if (commandLine == nullptr) return {};
+const wchar_t* PackageArguments(const wchar_t* commandLine) {
+  if (commandLine == nullptr) return L"";
   const wchar_t* at = commandLine;
   if (*at == L'"') {
     at = std::wcschr(at + 1, L'"');
-    if (at == nullptr) return {};
+    if (at == nullptr) return L"";
     ++at;
   } else {
     while (*at != L'\0' && *at != L' ' && *at != L'\t') ++at;

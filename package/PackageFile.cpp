@@ -1,32 +1,24 @@
 #include "package/PackageFile.h"
 
-#include <string>
+#include "package/HeapBlock.h"
 
 namespace {
 
-std::wstring OwnProgramPath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    // A full buffer may hold a cut path, unterminated on older systems.
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
-}
+// The longest path the system has, terminator included.
+constexpr DWORD LongestPathUnits = 32768;
 
 }  // namespace
 
 bool PackageFile::Open() {
-  const std::wstring path = OwnProgramPath();
-  if (path.empty()) return false;
+  const HeapBlock path = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
+  if (!path) return false;
+  auto* text = static_cast<wchar_t*>(path.Get());
+  const DWORD length = GetModuleFileNameW(nullptr, text, LongestPathUnits);
+  // A full buffer may hold a cut path, unterminated on older systems.
+  if (length == 0 || length >= LongestPathUnits) return false;
   // Readers may share it; nobody may change it until the package ends.
-  File.Reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  File.Reset(CreateFileW(text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                         nullptr));
   LARGE_INTEGER size{};
   if (!File || !GetFileSizeEx(File.Get(), &size)) return false;
   FileSize = static_cast<std::uint64_t>(size.QuadPart);

@@ -1,9 +1,5 @@
 #include "package/PackageRun.h"
 
-#include <optional>
-#include <string>
-#include <vector>
-
 #include "package/EntryExtraction.h"
 #include "package/ErrorLine.h"
 #include "package/LauncherStart.h"
@@ -34,34 +30,34 @@ DWORD Damaged() {
 DWORD RunPackage(const wchar_t* commandLine) {
   PackageFile package;
   if (!package.Open()) return Damaged();
-  const std::optional<PayloadLocation> payload = LocatePayload(package);
-  if (!payload || !BodyMatchesDigest(package, *payload)) return Damaged();
-  const std::optional<std::vector<PayloadEntry>> entries = ReadEntries(package, *payload);
-  if (!entries) return Damaged();
+  PayloadLocation payload;
+  if (!LocatePayload(package, payload) || !BodyMatchesDigest(package, payload)) return Damaged();
+  PayloadEntries entries;
+  if (!ReadEntries(package, payload, entries)) return Damaged();
 
   // A fresh folder that the package never removes: after a detach the
   // patching tool goes on reading the patch from it.
   const StagingFolder folder = CreateStagingFolder();
   if (!folder.Created) {
-    WriteErrorLine(L"Could not create the folder " + folder.Path + L" for the patch package.");
+    WriteErrorLine(L"Could not create the folder %ls for the patch package.", folder.Path);
     return ERROR_INSTALL_FAILURE;
   }
-  for (const PayloadEntry& entry : *entries) {
+  for (std::size_t index = 0; index < entries.Count; ++index) {
+    const PayloadEntry& entry = entries.Entries[index];
     const ExtractionResult extracted = ExtractEntry(package, entry, folder.Path);
     // The digest matched, so only a packer fault gets here.
     if (extracted.Result == ExtractionResult::Outcome::Damaged) return Damaged();
     if (extracted.Result == ExtractionResult::Outcome::WriteFailed) {
-      WriteErrorLine(L"Could not write " + entry.Name + L" into the folder " + folder.Path +
-                     L". Error code: " + std::to_wstring(extracted.Error) + L".");
+      WriteErrorLine(L"Could not write %hs into the folder %ls. Error code: %lu.", entry.Name, folder.Path,
+                     extracted.Error);
       return ERROR_INSTALL_FAILURE;
     }
   }
 
-  SetEnvironmentVariableW(L"SFXCMD", PackageArguments(commandLine).c_str());
+  SetEnvironmentVariableW(L"SFXCMD", PackageArguments(commandLine));
   const LauncherRun run = RunLauncher(folder.Path);
   if (!run.Started) {
-    WriteErrorLine(std::wstring(L"Could not start ") + LauncherFileName + L". Error code: " +
-                   std::to_wstring(run.Error) + L".");
+    WriteErrorLine(L"Could not start %ls. Error code: %lu.", LauncherFileName, run.Error);
     return ERROR_INSTALL_FAILURE;
   }
   return run.ExitCode;

@@ -2,9 +2,9 @@
 
 #include <wincrypt.h>
 
-#include <algorithm>
-#include <vector>
+#include <cstring>
 
+#include "package/HeapBlock.h"
 #include "package/ReadBuffer.h"
 
 namespace {
@@ -34,18 +34,20 @@ bool BodyMatchesDigest(const PackageFile& file, const PayloadLocation& payload) 
   if (!CryptCreateHash(provider.Get(), CALG_SHA_256, 0, 0, &hashValue)) return false;
   const mw::UniqueHolder<CryptHashTraits> hash(hashValue);
 
-  std::vector<unsigned char> buffer(ReadBufferSize);
+  const HeapBlock buffer = AllocateHeapBlock(ReadBufferSize);
+  if (!buffer) return false;
+  auto* bytes = static_cast<unsigned char*>(buffer.Get());
   for (std::uint64_t done = 0; done < payload.BodySize;) {
-    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), payload.BodySize - done));
-    if (!file.ReadAt(payload.BodyOffset + done, buffer.data(), piece) ||
-        !CryptHashData(hash.Get(), buffer.data(), static_cast<DWORD>(piece), 0)) {
+    const std::size_t piece = PieceSize(payload.BodySize - done);
+    if (!file.ReadAt(payload.BodyOffset + done, bytes, piece) ||
+        !CryptHashData(hash.Get(), bytes, static_cast<DWORD>(piece), 0)) {
       return false;
     }
     done += piece;
   }
 
-  std::array<unsigned char, PayloadFormat::DigestSize> digest{};
-  DWORD length = digest.size();
-  return CryptGetHashParam(hash.Get(), HP_HASHVAL, digest.data(), &length, 0) && length == digest.size() &&
-         digest == payload.Digest;
+  unsigned char digest[PayloadFormat::DigestSize] = {};
+  DWORD length = sizeof digest;
+  return CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &length, 0) && length == sizeof digest &&
+         std::memcmp(digest, payload.Digest, sizeof digest) == 0;
 }

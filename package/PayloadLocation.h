@@ -1,8 +1,6 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <optional>
 
 #include "package/PackageFile.h"
 #include "package/PayloadFormat.h"
@@ -12,10 +10,11 @@
 struct PayloadLocation {
   std::uint64_t BodyOffset = 0;
   std::uint64_t BodySize = 0;
-  std::array<unsigned char, PayloadFormat::DigestSize> Digest{};
+  unsigned char Digest[PayloadFormat::DigestSize] = {};
 };
 
-// Empty unless the file is a program of this machine's kind with a header of
+// False unless the file is a program of this machine's kind with a header of
 // this format right after its last section, and the body it announces fits
-// before the file's end or its signature (PayloadFormat.h).
-std::optional<PayloadLocation> LocatePayload(const PackageFile& file);
+// before the file's end or its signature (PayloadFormat.h); then `location`
+// says where it is.
+bool LocatePayload(const PackageFile& file, PayloadLocation& location);

@@ -1,10 +1,14 @@
 #pragma once
 
-#include <string>
+#include <windows.h>
+
+// The temporary folder (at most MAX_PATH units), a separator, the staging
+// name and the terminator, with room to spare.
+inline constexpr int StagingPathUnits = MAX_PATH + 64;
 
 // The folder the package extracts to.
 struct StagingFolder {
-  std::wstring Path;  // when not created: the last name tried, for the console line
+  wchar_t Path[StagingPathUnits] = {};  // when not created: the last name tried, for the console line
   bool Created = false;
 };
 

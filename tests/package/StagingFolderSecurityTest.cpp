@@ -34,9 +34,10 @@ std::vector<std::wstring> EntriesOf(PSECURITY_DESCRIPTOR descriptor) {
 // protected flag: the descriptor the package creates its folder with is
 // checked as data here.
 TEST(StagingFolderSecurity, IsProtectedAndGivesFullControlToSystemAdministratorsAndTheOwnAccountOnly) {
-  const std::wstring own = OwnAccountSid();
+  const mw::LocalMemory ownText = OwnAccountSid();
+  const std::wstring own = ownText ? static_cast<const wchar_t*>(ownText.Get()) : L"";
   ASSERT_EQ(own.rfind(L"S-1-", 0), 0u) << own.size();
-  const mw::LocalMemory descriptor = StagingFolderDescriptor(own);
+  const mw::LocalMemory descriptor = StagingFolderDescriptor(own.c_str());
   ASSERT_TRUE(descriptor);
 
   SECURITY_DESCRIPTOR_CONTROL control = 0;
