@@ -1,8 +1,10 @@
 // Measures the launcher against its targets under Wine; run through
 // scripts/bench, which builds it and prepares the prefix.
 //
-//   LauncherBench [--quick] [--runs N]
+//   LauncherBench [--quick] [--runs N] [--packages SMALL LARGE LARGE_PATCH]
 //
+// --packages adds the patch package's rows: two packages scripts/bench built,
+// with a 1 MB and a large incompressible patch, and that large patch.
 // --quick only proves the cases run (one small run each). Exit codes: 0 all
 // cases measured (whether or not they meet their targets), 1 a run went
 // wrong, 2 bad arguments.
@@ -26,7 +28,13 @@ bool ParseArguments(int argc, wchar_t** argv, bench::BenchSettings& settings) {
   for (int i = 1; i < argc; ++i) {
     const std::wstring argument = argv[i];
     if (argument == L"--quick") {
-      settings = {1, 8 * Megabytes, 1 * Megabytes};
+      settings.Runs = 1;
+      settings.FloodBytes = 8 * Megabytes;
+      settings.SmallFloodBytes = 1 * Megabytes;
+    } else if (argument == L"--packages" && i + 3 < argc) {
+      settings.SmallPackage = argv[++i];
+      settings.LargePackage = argv[++i];
+      settings.LargePatch = argv[++i];
     } else if (argument == L"--runs" && i + 1 < argc) {
       settings.Runs = _wtoi(argv[++i]);
       if (settings.Runs < 1) return false;
@@ -42,9 +50,9 @@ bool ParseArguments(int argc, wchar_t** argv, bench::BenchSettings& settings) {
 int wmain(int argc, wchar_t** argv) {
   // The test support finds the launcher's log folder through shell32.
   SystemLibraries::Load();
-  bench::BenchSettings settings{5, 256 * Megabytes, 1 * Megabytes};
+  bench::BenchSettings settings{5, 256 * Megabytes, 1 * Megabytes, {}, {}, {}};
   if (!ParseArguments(argc, argv, settings)) {
-    std::fprintf(stderr, "usage: LauncherBench [--quick] [--runs N]\n");
+    std::fprintf(stderr, "usage: LauncherBench [--quick] [--runs N] [--packages SMALL LARGE LARGE_PATCH]\n");
     return 2;
   }
   std::printf("Medians of %d run(s) per side; throughput output %llu MB.\n", settings.Runs,
@@ -58,7 +66,7 @@ int wmain(int argc, wchar_t** argv) {
   {
     bench::LauncherBench cases(settings);
     measured = cases.Throughput(rows) && cases.Memory(rows) && cases.StartOverhead(rows) &&
-               cases.DetachLatency(rows) && cases.EndLatency(rows);
+               cases.DetachLatency(rows) && cases.EndLatency(rows) && cases.PackageRun(rows);
   }
   // Every launcher run left its log behind; this prefix is the benchmark's own.
   testing_support::RemoveTree(testing_support::LogFolder());

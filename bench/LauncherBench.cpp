@@ -45,6 +45,18 @@ std::uint64_t NumberedLineEnds(std::uint64_t bytes) {
 
 std::string Milliseconds(double value) { return Fixed(value, 1) + " ms"; }
 
+std::wstring TempFolder() {
+  wchar_t folder[MAX_PATH];
+  return std::wstring(folder, GetTempPathW(MAX_PATH, folder));
+}
+
+// Each package run leaves its staging folder, as large as its patch.
+void RemoveStagingFolders() {
+  for (const std::wstring& name : testing_support::FolderEntries(TempFolder(), L"ValcrestPatch-*", true)) {
+    testing_support::RemoveTree(TempFolder() + name);
+  }
+}
+
 std::wstring PipeDrainLimitPath() { return testing_support::BinaryFolder() + L"PipeDrainLimit.exe"; }
 
 }  // namespace
@@ -79,10 +91,12 @@ LauncherBench::Run LauncherBench::RunLauncher(const std::optional<std::wstring>&
   return RunWithOutputFiles(request);
 }
 
-LauncherBench::Run LauncherBench::RunDirect(const std::wstring& program, const std::wstring& arguments) {
+LauncherBench::Run LauncherBench::RunDirect(const std::wstring& program, const std::wstring& arguments,
+                                            bool sampleMemory) {
   TimedRequest request;
   request.Program = program;
   request.Arguments = arguments;
+  request.SampleMemory = sampleMemory;
   return RunWithOutputFiles(request);
 }
 
@@ -258,6 +272,56 @@ bool LauncherBench::EndLatency(std::vector<ResultRow>& rows) {
   return LatencyRow("End latency, tool exit to launcher ended", L"", [&](const Run& launcher) {
     return LauncherRunWorked(launcher, ConsoleLineBytes, "end");
   }, rows);
+}
+
+bool LauncherBench::PackageRun(std::vector<ResultRow>& rows) {
+  if (Settings.LargePackage.empty()) return true;
+  if (!InstallTool("exit 0\n")) return false;
+  wchar_t system[MAX_PATH];
+  const std::wstring shell = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\cmd.exe";
+  const std::wstring copied = Scratch / L"copied.rvx";
+  auto packageWorked = [&](const Run& run) {
+    RemoveStagingFolders();
+    if (run.Result.Ended && run.Result.ExitCode == 0 && run.StdoutBytes == ConsoleLineBytes) return true;
+    return Fail("package run: exit code " + std::to_string(run.Result.ExitCode) + ", " +
+                std::to_string(run.StdoutBytes) + " bytes on stdout");
+  };
+
+  std::vector<double> packageMs;
+  std::vector<double> copyMs;
+  const bool timed = WarmedRounds([&](bool counted) {
+    const Run package = RunDirect(Settings.LargePackage, L"");
+    if (!packageWorked(package)) return false;
+    const Run copy = RunDirect(shell, L"/c copy /b \"" + Settings.LargePatch + L"\" \"" + copied + L"\"");
+    DeleteFileW(copied.c_str());
+    if (!copy.Result.Ended || copy.Result.ExitCode != 0) return Fail("the plain copy failed");
+    if (!counted) return true;
+    packageMs.push_back(TicksToMilliseconds(package.Result.EndTicks - package.Result.StartTicks));
+    copyMs.push_back(TicksToMilliseconds(copy.Result.EndTicks - copy.Result.StartTicks));
+    return true;
+  });
+  if (!timed) return false;
+  const double package = Median(packageMs);
+  const double copy = Median(copyMs);
+  rows.push_back({"Package run extracting the large patch (the launcher ends at once)", Milliseconds(package),
+                  "plain copy (cmd /c copy /b) " + Milliseconds(copy), Fixed(package / copy, 2) + "x", "<= 2x",
+                  package / copy <= 2.0});
+
+  std::vector<double> privateMb[2];
+  const std::wstring packages[2] = {Settings.SmallPackage, Settings.LargePackage};
+  for (int i = 0; i < Settings.Runs; ++i) {
+    for (int size = 0; size < 2; ++size) {
+      const Run package = RunDirect(packages[size], L"", true);
+      if (!packageWorked(package)) return false;
+      if (package.Result.PeakPrivateBytes == 0) return Fail("no memory counters could be read");
+      privateMb[size].push_back(static_cast<double>(package.Result.PeakPrivateBytes) / Megabyte);
+    }
+  }
+  const double growth = Median(privateMb[1]) - Median(privateMb[0]);
+  rows.push_back({"Package peak private memory", Fixed(Median(privateMb[1]), 2) + " MB, large patch",
+                  Fixed(Median(privateMb[0]), 2) + " MB, 1 MB patch", Fixed(growth, 2) + " MB more", "< 1 MB more",
+                  growth < 1.0});
+  return true;
 }
 
 }  // namespace bench

@@ -16,6 +16,11 @@ struct BenchSettings {
   int Runs;  // timed runs of each side of a case
   std::uint64_t FloodBytes;       // tool output of the throughput and the large memory runs
   std::uint64_t SmallFloodBytes;  // tool output of the small memory run
+  // Patch packages scripts/bench made, with a small and a large incompressible
+  // patch, and that large patch itself; empty: no package rows.
+  std::wstring SmallPackage;
+  std::wstring LargePackage;
+  std::wstring LargePatch;
 };
 
 // The cases, run on a machine set up as for a patch: the stand-in installed
@@ -31,6 +36,9 @@ class LauncherBench {
   bool StartOverhead(std::vector<ResultRow>& rows);
   bool DetachLatency(std::vector<ResultRow>& rows);
   bool EndLatency(std::vector<ResultRow>& rows);
+  // The package extracting the large patch against a plain copy of it, and
+  // the package's memory with either patch.
+  bool PackageRun(std::vector<ResultRow>& rows);
 
  private:
   struct Run {
@@ -44,7 +52,7 @@ class LauncherBench {
   // stored time at its start; false as soon as a round fails.
   bool WarmedRounds(const std::function<bool(bool counted)>& round);
   Run RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory = false);
-  Run RunDirect(const std::wstring& program, const std::wstring& arguments);
+  Run RunDirect(const std::wstring& program, const std::wstring& arguments, bool sampleMemory = false);
   Run RunWithOutputFiles(TimedRequest request);
   // The launcher's run, checked: it ended with 0 and wrote `stdoutBytes`
   // bytes to standard output and nothing to standard error.

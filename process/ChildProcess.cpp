@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "base/GuardedString.h"
-#include "process/ProcThreadAttributes.h"
+#include "base/ProcThreadAttributes.h"
 
 namespace {
 

@@ -31,7 +31,7 @@ ensure_packages() {
 }
 
 ensure_build_tools() {
-  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev googletest nsis python3 \
+  ensure_packages cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev python3 googletest \
     openssl osslsigncode wine wine32:i386 wine64
 }
 

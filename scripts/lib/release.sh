@@ -3,14 +3,14 @@
 # release set's file names. Sourced after common.sh.
 
 ensure_release_tools() {
-  ensure_packages git cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev nsis python3
+  ensure_packages git cmake make g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev python3
 }
 
 launcher_name() { echo "Mendora.Launcher-$1.exe"; }
 package_name() { echo "ValcrestPatch-$1.exe"; }
 
 # build_commit DIR: exports HEAD into DIR/source and builds the shipped
-# launcher, without the tests, in DIR/build. DIR must be new. Nothing of the
+# launcher and the package program, without the tests, in DIR/build. DIR must be new. Nothing of the
 # working tree, its build folders or uncommitted changes goes in.
 build_commit() {
   local dir=$1
@@ -18,14 +18,14 @@ build_commit() {
   git -C "$MENDORA_ROOT" archive HEAD | tar -x -C "$dir/source"
   cmake -S "$dir/source" -B "$dir/build" -DCMAKE_TOOLCHAIN_FILE="$dir/source/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DMENDORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$dir/build" -j "$(nproc)" --target Mendora.Launcher >/dev/null
+  cmake --build "$dir/build" -j "$(nproc)" --target Mendora.Launcher PatchPackage >/dev/null
 }
 
 built_launcher() { echo "$1/build/bin/Mendora.Launcher.exe"; }
 built_version() { project_version "$1/build"; }
 
 # package_with_commit DIR LAUNCHER OUTPUT PATCH [OLD_PATCH]: the package, made
-# by the exported commit's own scripts/package and NSIS script.
+# by the exported commit's own scripts/package from the package program it built.
 package_with_commit() {
   local dir=$1 launcher=$2 output=$3
   shift 3

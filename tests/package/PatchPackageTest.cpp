@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
@@ -44,6 +45,11 @@ std::set<std::wstring> PackageFolders() {
     folders.insert(TempFolder() + name);
   }
   return folders;
+}
+
+std::set<std::wstring> TempEntries() {
+  const std::vector<std::wstring> names = testing_support::FolderEntries(TempFolder());
+  return {names.begin(), names.end()};
 }
 
 // Under Wine a tool just ended holds its working folder a moment longer.
@@ -113,11 +119,12 @@ class PatchPackage : public ::testing::Test {
   std::wstring ToolPath() const { return Install / L"installer\\rivlet.exe"; }
 
   // `inheritedSfxcmd` is what the caller's environment holds, if anything.
-  PackageOutcome RunPackage(const wchar_t* package, const std::wstring& arguments,
+  // `package` is one the build made, in the binary folder, or a full path.
+  PackageOutcome RunPackage(const std::wstring& package, const std::wstring& arguments,
                             const std::optional<std::wstring>& inheritedSfxcmd = std::nullopt) {
     const auto logsBefore = testing_support::LogFileNames();
     testing_support::ProgramRequest request;
-    request.Program = BinaryFolder() + package;
+    request.Program = package.find(L'\\') == std::wstring::npos ? BinaryFolder() + package : package;
     request.Arguments = arguments;
     request.Environment[L"SFXCMD"] = inheritedSfxcmd;
     request.TimeoutMs = 60000;
@@ -136,7 +143,9 @@ class PatchPackage : public ::testing::Test {
 
 TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "out applying\\n\nexit 0\n"));
-  const auto first = RunPackage(L"TestPatch.exe", L"--diagnostic \"/note=two words\"");
+  const std::set<std::wstring> tempBefore = TempEntries();
+  // The switches of other package makers are the launcher's arguments like any other.
+  const auto first = RunPackage(L"TestPatch.exe", L"--diagnostic \"/note=two words\" /S /NCRC /D=C:\\Other Folder");
 
   EXPECT_EQ(first.Result.ExitCode, 0u);
   EXPECT_EQ(first.Result.Stdout, StartedLine + "applying\r\n" + SucceededLine);
@@ -148,8 +157,14 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_EQ(ReadFileBytes(first.Folder + L"\\patch.rvx"), PATCH_TEXT);
   EXPECT_TRUE(testing_support::FileExists(first.Folder + L"\\Mendora.Launcher.exe"));
   EXPECT_FALSE(testing_support::FileExists(first.Folder + L"\\patch.rvx.old"));
+  // The package writes nothing in the temporary folder but its own folder.
+  std::set<std::wstring> tempAdded;
+  for (const std::wstring& name : TempEntries()) {
+    if (tempBefore.count(name) == 0) tempAdded.insert(TempFolder() + name);
+  }
+  EXPECT_EQ(tempAdded, std::set<std::wstring>{first.Folder});
   ASSERT_TRUE(first.Log.Found);
-  EXPECT_TRUE(first.Log.Has("[INFO] command line is: --diagnostic \"/note=two words\""));
+  EXPECT_TRUE(first.Log.Has("[INFO] command line is: --diagnostic \"/note=two words\" /S /NCRC /D=C:\\Other Folder"));
   EXPECT_TRUE(first.Log.Has("[INFO] rivlet.exe returned with ERROR_SUCCESS."));
 
   // Every run gets a folder of its own, every bit of the exit code comes
@@ -260,6 +275,32 @@ TEST_F(PatchPackage, ReportsALauncherItCannotStart) {
   EXPECT_EQ(outcome.Result.Stdout, "");
   EXPECT_EQ(outcome.Log.FileCount, 0);
   EXPECT_EQ(PackageFolders().size(), FoldersBefore.size() + 1) << "it did extract";
+}
+
+// A download that was damaged or cut short: the payload's digest or its
+// length tells, before the package creates or writes anything.
+TEST_F(PatchPackage, ADamagedOrCutPackageExtractsAndRunsNothing) {
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 0\n"));
+  const std::string image = ReadFileBytes(BinaryFolder() + L"TestPatch.exe");
+  ASSERT_GT(image.size(), 4096u);
+  testing_support::ScratchFolder scratch(L"damaged");
+  std::string damaged = image;
+  // Three quarters in lies in the compressed launcher, well past the program.
+  damaged[damaged.size() * 3 / 4] ^= 0x01;
+  ASSERT_TRUE(testing_support::WriteFileBytes(scratch / L"Damaged.exe", damaged));
+  ASSERT_TRUE(testing_support::WriteFileBytes(scratch / L"Cut.exe", image.substr(0, image.size() - 1000)));
+
+  for (const wchar_t* name : {L"Damaged.exe", L"Cut.exe"}) {
+    SCOPED_TRACE(programs::ToUtf8(name));
+    const std::set<std::wstring> tempBefore = TempEntries();
+    const auto outcome = RunPackage(scratch / name, L"/detach");
+    EXPECT_EQ(outcome.Result.ExitCode, static_cast<DWORD>(ERROR_INSTALL_PACKAGE_INVALID));
+    EXPECT_EQ(outcome.Result.Stderr, "The patch package is damaged. Error code: 1620.\r\n");
+    EXPECT_EQ(outcome.Result.Stdout, "");
+    EXPECT_EQ(TempEntries(), tempBefore);
+    EXPECT_FALSE(outcome.Tool.has_value());
+    EXPECT_EQ(outcome.Log.FileCount, 0);
+  }
 }
 
 }  // namespace

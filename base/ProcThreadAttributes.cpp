@@ -1,4 +1,4 @@
-#include "process/ProcThreadAttributes.h"
+#include "base/ProcThreadAttributes.h"
 
 #include <cstring>
 #include <utility>
