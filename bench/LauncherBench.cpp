@@ -311,10 +311,10 @@ bool LauncherBench::PackageRun(std::vector<ResultRow>& rows) {
   const std::wstring packages[2] = {Settings.SmallPackage, Settings.LargePackage};
   for (int i = 0; i < Settings.Runs; ++i) {
     for (int size = 0; size < 2; ++size) {
-      const Run package = RunDirect(packages[size], L"", true);
-      if (!packageWorked(package)) return false;
-      if (package.Result.PeakPrivateBytes == 0) return Fail("no memory counters could be read");
-      privateMb[size].push_back(static_cast<double>(package.Result.PeakPrivateBytes) / Megabyte);
+      const Run run = RunDirect(packages[size], L"", true);
+      if (!packageWorked(run)) return false;
+      if (run.Result.PeakPrivateBytes == 0) return Fail("no memory counters could be read");
+      privateMb[size].push_back(static_cast<double>(run.Result.PeakPrivateBytes) / Megabyte);
     }
   }
   const double growth = Median(privateMb[1]) - Median(privateMb[0]);
