@@ -41,19 +41,6 @@ void Resolve(HMODULE module, const char* name, Function& function) {
 
 }  // namespace
 
-void RestrictSearchOrder() {
-  // Missing before Windows 8 without its update; then nothing can be done.
-  HMODULE kernel = GetModuleHandleA("Kernel32.dll");
-  if (kernel == nullptr) return;
-  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
-  if (auto setDefaultDllDirectories =
-          mw::ProcAddress<SetDefaultDllDirectoriesFunction>(kernel, "SetDefaultDllDirectories")) {
-    // The system folder only: the program is linked statically and needs no
-    // DLL of its own folder, which may be a shared or download folder.
-    setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  }
-}
-
 void Load() {
   // Kept loaded for the life of the process.
   HMODULE shlwapi = LoadFromSystemFolder(L"shlwapi.dll");

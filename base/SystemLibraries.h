@@ -9,12 +9,8 @@
 // call they stand for fails when its library could not be loaded.
 namespace SystemLibraries {
 
-// Restricts DLLs loaded by name at run time, by the program or by the system
-// DLLs it uses, to the system folder, where the system allows it. Call once,
-// on the main thread, first of all.
-void RestrictSearchOrder();
-
-// Call once, on the main thread, right after RestrictSearchOrder.
+// Call once, on the main thread, right after RestrictDllSearchOrder
+// (base/DllSearchOrder.h).
 void Load();
 
 // shlwapi

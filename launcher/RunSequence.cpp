@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "base/DllSearchOrder.h"
 #include "base/GuardedString.h"
 #include "base/SystemLibraries.h"
 #include "base/UniqueHolder.h"
@@ -149,7 +150,7 @@ int Conclude(const RunOutcome& outcome) {
 
 int RunLauncher(const RunLimits& limits) {
   SetConsoleModes();
-  SystemLibraries::RestrictSearchOrder();
+  RestrictDllSearchOrder();
   SystemLibraries::Load();
   PrepareEnvironment();
   OpenLog();

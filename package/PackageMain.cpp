@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "package/DllSearchOrder.h"
+#include "base/DllSearchOrder.h"
 #include "package/PackageRun.h"
 
 // The arguments are read from the command line as given, not from argv,

@@ -1,4 +1,4 @@
-#include "package/DllSearchOrder.h"
+#include "base/DllSearchOrder.h"
 
 #include <windows.h>
 
@@ -11,8 +11,8 @@ void RestrictDllSearchOrder() {
   using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
   if (auto setDefaultDllDirectories =
           mw::ProcAddress<SetDefaultDllDirectoriesFunction>(kernel, "SetDefaultDllDirectories")) {
-    // The system folder only: the package is linked statically and needs no
-    // DLL of its own folder, which is often a download folder.
+    // The system folder only: the programs are linked statically and need no
+    // DLL of their own folder, which may be a shared or download folder.
     setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   }
 }
