@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "base/GuardedString.h"
-#include "base/ProcThreadAttributes.h"
+#include "process/ProcThreadAttributes.h"
 
 namespace {
 

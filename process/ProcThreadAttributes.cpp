@@ -1,4 +1,4 @@
-#include "base/ProcThreadAttributes.h"
+#include "process/ProcThreadAttributes.h"
 
 #include <cstring>
 #include <utility>
