@@ -1,6 +1,5 @@
 #include "log/LogFolder.h"
 
-#include <aclapi.h>
 #include <gtest/gtest.h>
 #include <sddl.h>
 
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "log/LogFileOpen.h"
+#include "tests/support/AccessEntries.h"
 
 namespace {
 
@@ -27,35 +27,6 @@ mw::LocalMemory Descriptor(std::wstring text, const std::wstring& self) {
     return {};
   }
   return mw::LocalMemory(security);
-}
-
-struct Entry {
-  BYTE Type;
-  BYTE Flags;
-  ACCESS_MASK Access;
-  std::wstring Sid;
-  bool operator==(const Entry&) const = default;
-};
-
-void PrintTo(const Entry& entry, std::ostream* out) {
-  *out << "{type " << int{entry.Type} << ", flags " << int{entry.Flags} << ", access " << std::hex << entry.Access
-       << std::dec << ", " << testing::PrintToString(entry.Sid) << "}";
-}
-
-std::vector<Entry> AccessEntries(PSECURITY_DESCRIPTOR security) {
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL acl = nullptr;
-  if (!GetSecurityDescriptorDacl(security, &present, &acl, &defaulted) || !present || acl == nullptr) return {};
-  std::vector<Entry> entries;
-  for (DWORD index = 0; index < acl->AceCount; ++index) {
-    void* ace = nullptr;
-    if (!GetAce(acl, index, &ace)) return {};
-    const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-    auto* sid = reinterpret_cast<PSID>(const_cast<DWORD*>(&allowed->SidStart));
-    entries.push_back({allowed->Header.AceType, allowed->Header.AceFlags, allowed->Mask, SidText(sid)});
-  }
-  return entries;
 }
 
 struct FolderRow {
@@ -95,17 +66,15 @@ TEST(LogFolder, AnExistingFolderIsUsedOnlyWhenItIsARealFolderWithATrustedOwner) 
 // Checked as data: Wine keeps a folder's rights as mode bits and drops the
 // protected flag, so a folder read back cannot show either.
 TEST(LogFolder, ANewFolderIsProtectedAndGrantsExactlyTheseEntries) {
-  constexpr BYTE Inherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
   const LauncherUser user;
   const std::wstring self = SidText(user.Sid());
   ASSERT_FALSE(self.empty());
-  const std::vector<Entry> administratorEntries = {
-      {ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_ALL_ACCESS, L"S-1-5-18"},
-      {ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_ALL_ACCESS, L"S-1-5-32-544"},
-      {ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, L"S-1-5-32-545"},
-  };
-  std::vector<Entry> userEntries = administratorEntries;
-  userEntries.push_back({ACCESS_ALLOWED_ACE_TYPE, Inherited, FILE_ALL_ACCESS, self});
+  // Allowed (0), inherited by files and folders inside (0x3); full control, or read and execute.
+  const std::wstring fullControl = L"0 0x3 0x1F01FF ";
+  const std::vector<std::wstring> administratorEntries = {fullControl + L"S-1-5-18", fullControl + L"S-1-5-32-544",
+                                                          L"0 0x3 0x1200A9 S-1-5-32-545"};
+  std::vector<std::wstring> userEntries = administratorEntries;
+  userEntries.push_back(fullControl + self);
 
   for (const bool administrator : {true, false}) {
     SCOPED_TRACE(administrator ? "administrator" : "not an administrator");
@@ -115,7 +84,7 @@ TEST(LogFolder, ANewFolderIsProtectedAndGrantsExactlyTheseEntries) {
     DWORD revision = 0;
     ASSERT_TRUE(GetSecurityDescriptorControl(security.Get(), &control, &revision));
     EXPECT_TRUE(control & SE_DACL_PROTECTED) << "the parent's rights would come in";
-    EXPECT_EQ(AccessEntries(security.Get()), administrator ? administratorEntries : userEntries);
+    EXPECT_EQ(testing_support::AccessEntries(security.Get()), administrator ? administratorEntries : userEntries);
   }
   EXPECT_FALSE(LogFolderSecurity(nullptr, false)) << "no account to grant the log to";
 }
