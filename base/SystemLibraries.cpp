@@ -1,7 +1,6 @@
 #include "base/SystemLibraries.h"
 
-#include <string>
-
+#include "base/DllSearchOrder.h"
 #include "base/ProcAddress.h"
 
 namespace SystemLibraries {
@@ -23,17 +22,6 @@ struct Functions {
 // Written once on the main thread before any other thread exists.
 Functions Loaded;
 
-HMODULE LoadFromSystemFolder(const wchar_t* name) {
-  if (HMODULE module = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return module;
-  // Systems without the search-flag update reject the flag: name the file in full instead.
-  if (GetLastError() != ERROR_INVALID_PARAMETER) return nullptr;
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return nullptr;
-  const std::wstring path = std::wstring(folder, length) + L"\\" + name;
-  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
 template <typename Function>
 void Resolve(HMODULE module, const char* name, Function& function) {
   if (module != nullptr) function = mw::ProcAddress<Function>(module, name);
@@ -43,17 +31,17 @@ void Resolve(HMODULE module, const char* name, Function& function) {
 
 void Load() {
   // Kept loaded for the life of the process.
-  HMODULE shlwapi = LoadFromSystemFolder(L"shlwapi.dll");
+  HMODULE shlwapi = LoadSystemLibrary(L"shlwapi.dll");
   Resolve(shlwapi, "PathFileExistsW", Loaded.PathFileExists);
   Resolve(shlwapi, "PathRemoveFileSpecW", Loaded.PathRemoveFileSpec);
   Resolve(shlwapi, "PathAddBackslashW", Loaded.PathAddBackslash);
   Resolve(shlwapi, "PathRemoveBackslashW", Loaded.PathRemoveBackslash);
 
-  HMODULE shell32 = LoadFromSystemFolder(L"shell32.dll");
+  HMODULE shell32 = LoadSystemLibrary(L"shell32.dll");
   Resolve(shell32, "CommandLineToArgvW", Loaded.CommandLineToArgv);
   Resolve(shell32, "SHGetFolderPathW", Loaded.SHGetFolderPath);
 
-  HMODULE version = LoadFromSystemFolder(L"version.dll");
+  HMODULE version = LoadSystemLibrary(L"version.dll");
   Resolve(version, "GetFileVersionInfoSizeW", Loaded.GetFileVersionInfoSize);
   Resolve(version, "GetFileVersionInfoW", Loaded.GetFileVersionInfo);
   Resolve(version, "VerQueryValueW", Loaded.VerQueryValue);

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "package/HeapBlock.h"
+#include "base/HeapBlock.h"
 #include "package/PayloadFormat.h"
 #include "package/ReadBuffer.h"
 #include "package/StagingFolder.h"

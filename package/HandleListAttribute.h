@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "package/HeapBlock.h"
+#include "base/HeapBlock.h"
 
 // A process/thread attribute list whose one attribute names the only handles
 // a new process inherits. The list points at the caller's handles, so they

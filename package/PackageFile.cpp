@@ -1,6 +1,6 @@
 #include "package/PackageFile.h"
 
-#include "package/HeapBlock.h"
+#include "base/HeapBlock.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "package/HeapBlock.h"
+#include "base/HeapBlock.h"
 #include "package/ReadBuffer.h"
 
 namespace {

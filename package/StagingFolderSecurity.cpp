@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "package/HeapBlock.h"
+#include "base/HeapBlock.h"
 
 mw::LocalMemory OwnAccountSid() {
   HANDLE tokenValue = nullptr;
