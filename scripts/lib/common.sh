@@ -59,21 +59,27 @@ configure_and_build_x64() {
   configure_and_build "$MENDORA_BUILD/x64" "$MENDORA_ROOT/cmake/mingw-x86_64.cmake"
 }
 
-# A prefix reporting Windows 10, made once and reused. $2 is win64 or win32.
+# A 64-bit prefix needs Wine's 32-bit side (syswow64) for the 32-bit
+# launcher. One booted where Wine could not find it lacks it for good;
+# booted with it, through the 32-bit loader or in WoW64 mode, it serves both.
+wine_prefix_whole() {
+  local prefix=$1 arch=$2
+  [ "$arch" = win32 ] || [ -f "$prefix/drive_c/windows/syswow64/ntdll.dll" ]
+}
+
+# A prefix reporting Windows 10, made once and reused (remade when it is not
+# whole). $2 is win64 or win32.
 wine_prefix_ready() {
   local prefix=$1 arch=$2
-  # A prefix booted without Wine's 32-bit side lacks it later too: it is
-  # remade when the machine's ability changed.
-  local booted_with
-  booted_with=$(wine_runs_32bit && echo "32-bit and 64-bit" || echo "64-bit only")
-  [ "$(cat "$prefix/.mendora-ready" 2>/dev/null)" = "$booted_with" ] && return 0
+  [ -f "$prefix/.mendora-ready" ] && wine_prefix_whole "$prefix" "$arch" && return 0
   rm -rf "$prefix"
   mkdir -p "$(dirname "$prefix")"
   echo "Booting Wine prefix $prefix ($arch)" >&2
   WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all wine_loader wineboot -i </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix WINEDEBUG=-all wine_loader winecfg /v win10 </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
-  echo "$booted_with" >"$prefix/.mendora-ready"
+  wine_prefix_whole "$prefix" "$arch" || { echo "Wine booted $prefix without its 32-bit side" >&2; return 1; }
+  touch "$prefix/.mendora-ready"
 }
 
 # Starts the prefix's server and background processes with their standard
