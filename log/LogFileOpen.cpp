@@ -76,6 +76,10 @@ std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path
     DWORD written = 0;
     if (!WriteFile(file.Get(), "\xEF\xBB\xBF", 3, &written, nullptr) || written != 3) return nullptr;
   }
+  return LogStreamOver(file);
+}
+
+std::FILE* LogStreamOver(mw::UniqueHandle& file) {
   const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(file.Get()), _O_APPEND);
   if (descriptor == -1) return nullptr;
   static_cast<void>(file.Take());  // the descriptor owns the handle now
