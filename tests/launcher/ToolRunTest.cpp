@@ -53,6 +53,7 @@ class ToolRun : public ::testing::Test {
 };
 
 TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
+  const testing_support::EventTrace trace;
   const auto outcome = RunTool("out first line\\n\nerr a warning\\n\nout last line\\n\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "first line\r\nlast line\r\n" + SucceededLine);
@@ -65,6 +66,17 @@ TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
   EXPECT_EQ(log.IndexOf("[INFO] END joins."), stdoutJoin + 2);
   EXPECT_EQ(log.IndexOf("[INFO] rivlet.exe returned with ERROR_SUCCESS."), stdoutJoin + 3);
   EXPECT_FALSE(log.HasPrefix("[INFO] CancelIoEx"));
+
+  // A run that waited completes its record and its one event itself.
+  const auto record = testing_support::ReadRunRecord(testing_support::Sha256Text("package contents"));
+  EXPECT_EQ(record.State, L"ended");
+  EXPECT_EQ(record.ExitCode, 0u);
+  EXPECT_EQ(record.Detached, 0u);
+  const auto events = trace.WaitForEventsWith(outcome.Log.Path, 1, 0);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Type, EVENTLOG_INFORMATION_TYPE);
+  EXPECT_EQ(events[0].Id, 1000u);
+  EXPECT_EQ(events[0].Strings.front(), L"Patch execution finished successfully.");
 }
 
 // A run's log is read while it runs (by admins, by collection tools): no line
@@ -252,13 +264,18 @@ class ShortLimitsToolRun : public ToolRun {
 };
 
 TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning) {
-  const auto outcome = RunTool("out working\\n\nsleep 30000\nexit 0\n");
+  const auto outcome = RunTool("out working\\n\nsleep 6000\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 1460u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "working\r\n");
   EXPECT_EQ(outcome.Result.Stderr, "Failed to monitor patch execution. Error code: 258.\r\n");
   EXPECT_TRUE(outcome.Log.Has("[ERROR] Timeout reached."));
   EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
   EXPECT_TRUE(ToolStillRuns());
+  // The watch records the end the launcher did not wait for.
+  const auto record =
+      testing_support::WaitForRunRecordState(testing_support::Sha256Text("package contents"), L"ended", 30000);
+  EXPECT_EQ(record.ExitCode, 0u);
+  EXPECT_EQ(record.Detached, 1u);
 }
 
 TEST_F(ShortLimitsToolRun, AGrandchildHoldingThePipesDelaysTheEndOnlyByTheJoins) {
