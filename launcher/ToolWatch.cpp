@@ -52,7 +52,9 @@ bool ToolWatch::Prepare(HANDLE toolProcess, HANDLE stdoutRead, HANDLE stderrRead
   HANDLE writeEnd = nullptr;
   DWORD error = ERROR_BAD_PATHNAME;
   if (!program.empty() && !folder.empty()) {
-    error = CreatePipe(&readEnd, &writeEnd, &inheritable, 0) ? 0 : GetLastError();
+    // Room for the whole hand-over, so that writing it never waits for the
+    // watch to have started up and read it: the launcher's end stays prompt.
+    error = CreatePipe(&readEnd, &writeEnd, &inheritable, 2 * sizeof(WatchHandOver)) ? 0 : GetLastError();
   }
   const mw::UniqueHandle handOverRead(readEnd);
   HandOverWrite.Reset(writeEnd);
@@ -82,6 +84,8 @@ bool ToolWatch::Prepare(HANDLE toolProcess, HANDLE stdoutRead, HANDLE stderrRead
     Duplicate(log, FILE_APPEND_DATA | SYNCHRONIZE, Record.LogFile);
   }
   if (recordKey != nullptr) Duplicate(recordKey, 0, Record.RecordKey);
+  // The pumps' stop logs the last error after its cancel, which a success leaves as it was.
+  SetLastError(ERROR_SUCCESS);
   return true;
 }
 

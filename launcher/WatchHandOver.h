@@ -23,10 +23,11 @@ struct WatchHandOver {
   std::uint64_t StderrRead;
   std::uint64_t LogFile;    // FILE_APPEND_DATA | SYNCHRONIZE
   std::uint64_t RecordKey;  // KEY_SET_VALUE | KEY_QUERY_VALUE
-  wchar_t ToolPath[1024];
-  wchar_t ToolVersion[64];
+  // Both paths are checked or made with MAX_PATH buffers, file name included.
+  wchar_t ToolPath[MAX_PATH];
+  wchar_t ToolVersion[48];
   wchar_t PackageSha256[65];
-  wchar_t LogPath[1024];
+  wchar_t LogPath[MAX_PATH + 64];
 };
 
 // Its size and a version in one number, so that a record of another build
