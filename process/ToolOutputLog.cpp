@@ -37,8 +37,9 @@ void ToolOutputLines::Take(const std::wstring& text) {
       LogLine();
       continue;
     }
-    Line.push_back(character);
+    // Only a line that goes on is cut, so a full one ending here leaves no empty piece.
     if (Line.size() == MaxLineLength) LogLine();
+    Line.push_back(character);
   }
 }
 
