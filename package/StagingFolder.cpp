@@ -7,6 +7,7 @@
 #include "base/NtFileOpen.h"
 #include "base/NtStatusError.h"
 #include "base/ProcAddress.h"
+#include "base/ProcessAccount.h"
 #include "base/SystemRandom.h"
 #include "package/StagingFolderSecurity.h"
 
@@ -62,7 +63,7 @@ DWORD StagingFolder::Create() {
   const bool haveTemp = TempFolder(temp);
   _snwprintf_s(FolderPath, StagingPathUnits, _TRUNCATE, L"%ls\\ValcrestPatch", haveTemp ? temp : L"%TEMP%");
   if (!haveTemp) return GetLastError() != 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
-  const mw::LocalMemory account = OwnAccountSid();
+  const mw::LocalMemory account = ProcessAccount().SidText();
   const mw::LocalMemory descriptor = StagingFolderDescriptor(static_cast<const wchar_t*>(account.Get()));
   if (!descriptor) return GetLastError() != 0 ? GetLastError() : ERROR_INVALID_SECURITY_DESCR;
 
