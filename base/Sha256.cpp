@@ -37,3 +37,17 @@ DWORD Sha256::Finish(unsigned char (&digest)[Sha256Size]) {
   if (Hash == nullptr) return ERROR_INVALID_HANDLE;
   return NtStatusError(Library.FinishHash(Hash, digest, sizeof digest, 0));
 }
+
+DWORD Sha256OfFile(HANDLE file, unsigned char (&digest)[Sha256Size]) {
+  constexpr DWORD PieceSize = 256 * 1024;
+  Sha256 hash;
+  const HeapBlock piece = AllocateHeapBlock(PieceSize);
+  if (!piece) return ERROR_NOT_ENOUGH_MEMORY;
+  if (const DWORD error = hash.Start()) return error;
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file, piece.Get(), PieceSize, &read, nullptr)) return GetLastError();
+    if (read == 0) return hash.Finish(digest);
+    if (const DWORD error = hash.Add(piece.Get(), read)) return error;
+  }
+}

@@ -61,23 +61,15 @@ void RemoveStagingFolders() {
 
 std::wstring PipeDrainLimitPath() { return testing_support::BinaryFolder() + L"PipeDrainLimit.exe"; }
 
-// The package's own SHA-256 (CNG) over a file's bytes, read as the package
-// reads them, in this process: milliseconds, or a negative value on failure.
+// The package's own SHA-256 (CNG) over a file's bytes, read in the pieces
+// the package reads, in this process: milliseconds, or a negative value on
+// failure.
 double HashMilliseconds(const std::wstring& path) {
   const LONGLONG start = Now();
   const mw::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  Sha256 hash;
-  if (!file || hash.Start() != 0) return -1;
-  std::vector<unsigned char> piece(256 * 1024);
-  for (;;) {
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), piece.data(), static_cast<DWORD>(piece.size()), &read, nullptr)) return -1;
-    if (read == 0) break;
-    if (hash.Add(piece.data(), read) != 0) return -1;
-  }
   unsigned char digest[Sha256Size];
-  if (hash.Finish(digest) != 0) return -1;
+  if (!file || Sha256OfFile(file.Get(), digest) != 0) return -1;
   return TicksToMilliseconds(Now() - start);
 }
 

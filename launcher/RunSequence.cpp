@@ -52,16 +52,17 @@ mw::UniqueHandle DuplicateForWait(HANDLE process) {
   return mw::UniqueHandle(duplicate);
 }
 
-// The record is keyed by the package's SHA-256: without it there is none.
-void BeginRecord(const ToolInvocation& invocation, RunFacts& facts, RunRecord& record) {
+// The run's record is named for the package's SHA-256. It is taken before
+// the tool starts, so that the file hashed is the one the tool is given and
+// nothing comes between the tool's start and the wait for its end or its
+// marker. Without it the run has no record.
+void HashPackage(const ToolInvocation& invocation, RunFacts& facts) {
   DWORD error = 0;
   facts.PackageSha256 = PackageSha256(invocation.PackagePath.GetText(), error);
   if (facts.PackageSha256.empty()) {
     WriteLog(L"[WARNING] Could not compute the SHA-256 of %s, error: %d - the run goes on without a run record.",
              invocation.PackagePath.GetText(), static_cast<int>(error));
-    return;
   }
-  record.Begin(facts.PackageSha256, facts.ToolVersion, facts.LogPath.c_str());
 }
 
 // The wait ended other than by the tool's exit: the pumps stop, the tool runs
@@ -91,6 +92,7 @@ RunOutcome EarlyEnd(DWORD waitResult, ToolProcess& tool, PumpThreads& pumps, con
 
 RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker,
                    RunFacts& facts) {
+  HashPackage(invocation, facts);
   ToolProcess tool;
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
   if (startError != 0) {
@@ -107,7 +109,7 @@ RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, co
   const mw::UniqueHandle toolProcess = DuplicateForWait(tool.Process.Get());
   pumps.Start(WriteToolOutput, DetachRequested);
   RunRecord record;
-  BeginRecord(invocation, facts, record);
+  if (!facts.PackageSha256.empty()) record.Begin(facts.PackageSha256, facts.ToolVersion, facts.LogPath.c_str());
 
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};
   const DWORD waitCount = DetachEvent ? 2 : 1;

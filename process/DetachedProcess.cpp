@@ -3,7 +3,7 @@
 #include <cwchar>
 #include <vector>
 
-#include "process/ProcThreadAttributes.h"
+#include "base/HandleListAttribute.h"
 
 DWORD CreateDetachedSuspended(const wchar_t* program, const wchar_t* commandLine, const wchar_t* workingFolder,
                               HANDLE input, mw::UniqueHandle& process, mw::UniqueHandle& thread) {
@@ -11,9 +11,9 @@ DWORD CreateDetachedSuspended(const wchar_t* program, const wchar_t* commandLine
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
   startup.StartupInfo.hStdInput = input;
-  ProcThreadAttributes attributes(1);
+  HandleListAttribute attributes;
   // Starting without the list would hand the program every inheritable handle.
-  if (!attributes.Set(PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &input, sizeof input)) return GetLastError();
+  if (!attributes.Make(&input, 1)) return GetLastError();
   startup.lpAttributeList = attributes.List();
 
   // The system may write into the command line.
