@@ -1,8 +1,8 @@
 #include "base/CngLibrary.h"
 
-#include <winternl.h>
 
 #include "base/DllSearchOrder.h"
+#include "base/NtStatusError.h"
 #include "base/ProcAddress.h"
 
 namespace {
@@ -30,19 +30,12 @@ CngLibrary::CngLibrary() : Module(LoadSystemLibrary(L"bcrypt.dll")) {
   }
 }
 
-DWORD CngError(NTSTATUS status) {
-  if (status >= 0) return 0;
-  const ULONG error = RtlNtStatusToDosError(status);
-  // Statuses without a Windows error of their own map to this one.
-  return error != 0 ? error : ERROR_MR_MID_NOT_FOUND;
-}
-
 CngAlgorithm::CngAlgorithm(const CngLibrary& library, const wchar_t* algorithm) : Library(library) {
   if (!library.Ready()) {
     Error = library.LoadError();
     return;
   }
-  Error = CngError(library.OpenAlgorithmProvider(&Handle, algorithm, nullptr, 0));
+  Error = NtStatusError(library.OpenAlgorithmProvider(&Handle, algorithm, nullptr, 0));
   if (Error != 0) Handle = nullptr;
 }
 

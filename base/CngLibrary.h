@@ -38,9 +38,6 @@ class CngLibrary {
   DWORD Error = 0;
 };
 
-// A CNG status as the Windows error it stands for; 0 for success.
-DWORD CngError(NTSTATUS status);
-
 // An algorithm provider of CNG, closed on every way out.
 class CngAlgorithm {
  public:

@@ -30,3 +30,8 @@ class Sha256 {
   HeapBlock HashObject;  // Vista's CNG keeps the hash's state in memory of the caller's
   BCRYPT_HASH_HANDLE Hash = nullptr;
 };
+
+// The SHA-256 of what `file` (open for reading) holds from its current
+// position to its end, read in pieces of a fixed size: 0, or the Windows
+// error of the read or the hash.
+DWORD Sha256OfFile(HANDLE file, unsigned char (&digest)[Sha256Size]);

@@ -1,10 +1,11 @@
 // Measures the launcher against its targets under Wine; run through
 // scripts/bench, which builds it and prepares the prefix.
 //
-//   LauncherBench [--quick] [--runs N] [--packages SMALL LARGE LARGE_PATCH]
+//   LauncherBench [--quick] [--runs N] [--packages TINY SMALL LARGE LARGE_PATCH]
 //
-// --packages adds the patch package's rows: two packages scripts/bench built,
-// with a 1 MB and a large incompressible patch, and that large patch.
+// --packages adds the patch package's rows: three packages scripts/bench
+// built, with a tiny, a 1 MB and a large incompressible patch, and that large
+// patch.
 // --quick only proves the cases run (one small run each). Exit codes: 0 all
 // cases measured (whether or not they meet their targets), 1 a run went
 // wrong, 2 bad arguments.
@@ -31,7 +32,8 @@ bool ParseArguments(int argc, wchar_t** argv, bench::BenchSettings& settings) {
       settings.Runs = 1;
       settings.FloodBytes = 8 * Megabytes;
       settings.SmallFloodBytes = 1 * Megabytes;
-    } else if (argument == L"--packages" && i + 3 < argc) {
+    } else if (argument == L"--packages" && i + 4 < argc) {
+      settings.TinyPackage = argv[++i];
       settings.SmallPackage = argv[++i];
       settings.LargePackage = argv[++i];
       settings.LargePatch = argv[++i];
@@ -50,9 +52,9 @@ bool ParseArguments(int argc, wchar_t** argv, bench::BenchSettings& settings) {
 int wmain(int argc, wchar_t** argv) {
   // The test support finds the launcher's log folder through shell32.
   SystemLibraries::Load();
-  bench::BenchSettings settings{5, 256 * Megabytes, 1 * Megabytes, {}, {}, {}};
+  bench::BenchSettings settings{5, 256 * Megabytes, 1 * Megabytes, {}, {}, {}, {}};
   if (!ParseArguments(argc, argv, settings)) {
-    std::fprintf(stderr, "usage: LauncherBench [--quick] [--runs N] [--packages SMALL LARGE LARGE_PATCH]\n");
+    std::fprintf(stderr, "usage: LauncherBench [--quick] [--runs N] [--packages TINY SMALL LARGE LARGE_PATCH]\n");
     return 2;
   }
   std::printf("Medians of %d run(s) per side; throughput output %llu MB.\n", settings.Runs,

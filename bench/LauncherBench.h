@@ -16,8 +16,9 @@ struct BenchSettings {
   int Runs;  // timed runs of each side of a case
   std::uint64_t FloodBytes;       // tool output of the throughput and the large memory runs
   std::uint64_t SmallFloodBytes;  // tool output of the small memory run
-  // Patch packages scripts/bench made, with a small and a large incompressible
-  // patch, and that large patch itself; empty: no package rows.
+  // Patch packages scripts/bench made, with a tiny, a small and a large
+  // incompressible patch, and that large patch itself; empty: no package rows.
+  std::wstring TinyPackage;
   std::wstring SmallPackage;
   std::wstring LargePackage;
   std::wstring LargePatch;
@@ -36,8 +37,9 @@ class LauncherBench {
   bool StartOverhead(std::vector<ResultRow>& rows);
   bool DetachLatency(std::vector<ResultRow>& rows);
   bool EndLatency(std::vector<ResultRow>& rows);
-  // The package extracting the large patch against a plain copy of it, and
-  // the package's memory with either patch.
+  // The package extracting the large patch against the floor it stands on
+  // (hashing its bytes, copying the patch, starting the package, the
+  // launcher and its tool), and the package's memory with either patch.
   bool PackageRun(std::vector<ResultRow>& rows);
 
  private:

@@ -36,15 +36,30 @@ struct RunOutcome {
 
 enum class ConsoleStream { None, Output, Error };
 
-// What the launcher tells of an outcome: its exit code and at most one
-// console line, on standard output or standard error.
+// The Application event that tells of an outcome: its type and its ID, one
+// ID per outcome (docs/DEPLOYING.md lists them).
+struct RunEvent {
+  WORD Type;  // EVENTLOG_INFORMATION_TYPE, EVENTLOG_WARNING_TYPE or EVENTLOG_ERROR_TYPE
+  DWORD Id;
+  bool operator==(const RunEvent&) const = default;
+};
+
+// What the launcher tells of an outcome: its exit code, at most one console
+// line, on standard output or standard error, and its event.
 struct OutcomeReport {
   int ExitCode;
   ConsoleStream Stream;
   std::wstring Line;  // without its end of line; empty for ConsoleStream::None
+  RunEvent Event;
 };
 
-// The one mapping from outcomes to exit codes and console lines. A tool's
-// exit code and a start error print signed, a wait's result and an error
-// code unsigned; every one is returned with all its 32 bits.
+// The one mapping from outcomes to exit codes, console lines and events. A
+// tool's exit code and a start error print signed, a wait's result and an
+// error code unsigned; every one is returned with all its 32 bits.
 OutcomeReport ReportFor(const RunOutcome& outcome);
+
+// The second event of a run whose launcher ended before its tool: the tool's
+// end as the watch found it (ToolEnded, ExitCodeUnreadable), or the watch
+// giving up.
+RunEvent WatchedEndEvent(const RunOutcome& toolEnd);
+inline constexpr RunEvent WatchAbandonedEvent{EVENTLOG_WARNING_TYPE, 1103};

@@ -12,10 +12,15 @@
 #include "launcher/ConsoleSetup.h"
 #include "launcher/LaunchOptions.h"
 #include "launcher/OutputDecisions.h"
+#include "launcher/PackageDigest.h"
 #include "launcher/PatchRunMarker.h"
+#include "launcher/RunEvents.h"
 #include "launcher/RunOutcome.h"
+#include "launcher/RunRecord.h"
+#include "launcher/ToolEnd.h"
 #include "launcher/ToolInvocation.h"
 #include "launcher/ToolProcess.h"
+#include "launcher/ToolWatch.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
 #include "process/DetachSignal.h"
@@ -24,8 +29,8 @@
 #include "product/InstallPath.h"
 
 // Ways out, each marked "Exit:" below: every step that ends the run returns
-// its outcome, and RunLauncher alone turns it into the console line and the
-// exit code (ReportFor), then closes the log last.
+// its outcome, and RunLauncher alone turns it into the console line, the
+// event and the exit code (ReportFor), then closes the log last.
 
 namespace {
 
@@ -47,38 +52,47 @@ mw::UniqueHandle DuplicateForWait(HANDLE process) {
   return mw::UniqueHandle(duplicate);
 }
 
-RunOutcome ToolEnd(HANDLE toolProcess, const ToolInvocation& invocation) {
-  DWORD exitCode = 0;
-  if (!GetExitCodeProcess(toolProcess, &exitCode)) {
-    const DWORD error = GetLastError();
-    WriteLog(L"[ERROR] GetExitCodeProcess failed, error: %d", static_cast<int>(error));
-    return {RunOutcome::Kind::ExitCodeUnreadable, error};  // Exit: the tool's result is unknown.
+// The run's record is named for the package's SHA-256. It is taken before
+// the tool starts, so that the file hashed is the one the tool is given and
+// nothing comes between the tool's start and the wait for its end or its
+// marker. Without it the run has no record.
+void HashPackage(const ToolInvocation& invocation, RunFacts& facts) {
+  DWORD error = 0;
+  facts.PackageSha256 = PackageSha256(invocation.PackagePath.GetText(), error);
+  if (facts.PackageSha256.empty()) {
+    WriteLog(L"[WARNING] Could not compute the SHA-256 of %s, error: %d - the run goes on without a run record.",
+             invocation.PackagePath.GetText(), static_cast<int>(error));
   }
-  if (exitCode != 0) {
-    WriteLog(L"[ERROR] %s returned %d", invocation.ToolPath.GetText(), static_cast<int>(exitCode));
-  } else {
-    WriteLog(L"[INFO] rivlet.exe returned with ERROR_SUCCESS.");
-  }
-  return {RunOutcome::Kind::ToolEnded, exitCode};  // Exit: the tool ended.
 }
 
-// The wait ended other than by the tool's exit: the pumps stop, the tool runs on.
-RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps) {
+// The wait ended other than by the tool's exit: the pumps stop, the tool runs
+// on, and a watch takes over its pipes and its end.
+RunOutcome EarlyEnd(DWORD waitResult, ToolProcess& tool, PumpThreads& pumps, const ToolInvocation& invocation,
+                    RunRecord& record, const RunFacts& facts) {
   SignalDetach();
+  // Load bearing: the watch holds the read ends before the pumps close theirs.
+  ToolWatch watch;
+  watch.Prepare(tool.Process.Get(), tool.StdoutRead.Get(), tool.StderrRead.Get(), record.Handle(),
+                invocation.ToolPath.GetText(), WriteToolOutput, facts);
   pumps.StopPumps(true);
+  RunOutcome outcome{RunOutcome::Kind::Detached};
   if (waitResult == WAIT_OBJECT_0 + 1) {
-    WriteLog(L"[INFO] Detach was signaled.");
-    return {RunOutcome::Kind::Detached};  // Exit: detached.
-  }
-  if (waitResult == WAIT_TIMEOUT) {
+    WriteLog(L"[INFO] Detach was signaled.");  // Exit: detached.
+  } else if (waitResult == WAIT_TIMEOUT) {
     WriteLog(L"[ERROR] Timeout reached.");
-    return {RunOutcome::Kind::TimedOut};  // Exit: time-out.
+    outcome = {RunOutcome::Kind::TimedOut};  // Exit: time-out.
+  } else {
+    WriteLog(L"[ERROR] WaitForSingleObject returned %d", static_cast<int>(waitResult));
+    outcome = {RunOutcome::Kind::WaitFailed, waitResult};  // Exit: the wait failed.
   }
-  WriteLog(L"[ERROR] WaitForSingleObject returned %d", static_cast<int>(waitResult));
-  return {RunOutcome::Kind::WaitFailed, waitResult};  // Exit: the wait failed.
+  record.MarkDetached();
+  watch.HandOver();
+  return outcome;
 }
 
-RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker) {
+RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker,
+                   RunFacts& facts) {
+  HashPackage(invocation, facts);
   ToolProcess tool;
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
   if (startError != 0) {
@@ -94,16 +108,20 @@ RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, co
   PumpThreads pumps(tool.StdoutRead, tool.StderrRead, limits.PumpJoinMs);
   const mw::UniqueHandle toolProcess = DuplicateForWait(tool.Process.Get());
   pumps.Start(WriteToolOutput, DetachRequested);
+  RunRecord record;
+  if (!facts.PackageSha256.empty()) record.Begin(facts.PackageSha256, facts.ToolVersion, facts.LogPath.c_str());
 
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};
   const DWORD waitCount = DetachEvent ? 2 : 1;
   const DWORD waitResult = WaitForMultipleObjects(waitCount, waitList, FALSE, limits.ToolWaitMs);
-  if (waitResult != WAIT_OBJECT_0) return EarlyEnd(waitResult, pumps);
+  if (waitResult != WAIT_OBJECT_0) return EarlyEnd(waitResult, tool, pumps, invocation, record, facts);
   pumps.StopPumps(false);
-  return ToolEnd(toolProcess.Get(), invocation);
+  const RunOutcome end = ReadToolEnd(toolProcess.Get(), invocation.ToolPath.GetText());  // Exit: the tool ended.
+  record.End(end);
+  return end;
 }
 
-RunOutcome RunSteps(const RunLimits& limits) {
+RunOutcome RunSteps(const RunLimits& limits, RunFacts& facts) {
   const bool isWow64 = DetectWow64();
   WriteLog(L"[INFO] use isWOW64: %s.", BoolText(isWow64));
 
@@ -121,7 +139,9 @@ RunOutcome RunSteps(const RunLimits& limits) {
   WriteLog(L"[INFO] installation path found: %s", installPath.GetText());
 
   ToolInvocation invocation;
-  switch (PrepareToolInvocation(installPath, options, invocation)) {
+  const ToolPreparation preparation = PrepareToolInvocation(installPath, options, invocation);
+  facts.ToolVersion = invocation.ToolVersion;
+  switch (preparation) {
     case ToolPreparation::ToolMissing:
       return {RunOutcome::Kind::ToolMissing};  // Exit: no tool.
     case ToolPreparation::PackageMissing:
@@ -135,14 +155,16 @@ RunOutcome RunSteps(const RunLimits& limits) {
     WriteLog(L"[ERROR] Another patch is being applied: %s exists - rivlet.exe is not started.", PatchRunMutexName);
     return {RunOutcome::Kind::AnotherPatchRun};  // Exit: another run's tool still patches.
   }
-  return RunTool(invocation, limits, marker);
+  return RunTool(invocation, limits, marker, facts);
 }
 
-// The outcome's console line, if it has one; its exit code.
-int Conclude(const RunOutcome& outcome) {
+// The outcome's console line, if it has one, and its event; its exit code.
+int Conclude(const RunOutcome& outcome, const RunFacts& facts) {
   const OutcomeReport report = ReportFor(outcome);
   if (report.Stream == ConsoleStream::Output) WriteConsoleLine(std::wcout, report.Line.c_str());
   if (report.Stream == ConsoleStream::Error) WriteConsoleLine(std::wcerr, report.Line.c_str());
+  ReportRunEvent(report.Event, report.Line.empty() ? DetachedEventText : report.Line,
+                 std::to_wstring(report.ExitCode), facts);
   return report.ExitCode;
 }
 
@@ -154,7 +176,10 @@ int RunLauncher(const RunLimits& limits) {
   SystemLibraries::Load();
   PrepareEnvironment();
   OpenLog();
-  const int exitCode = Conclude(RunSteps(limits));
+  RunFacts facts;
+  if (LogFileHandle() != nullptr) facts.LogPath = LogPath.GetText();
+  const RunOutcome outcome = RunSteps(limits, facts);
+  const int exitCode = Conclude(outcome, facts);
   CloseLog();
   return exitCode;
 }

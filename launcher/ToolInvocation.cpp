@@ -96,13 +96,15 @@ ToolPreparation PrepareToolInvocation(const mw::String& installPath, const Optio
   invocation.OldPackagePath.JoinPath(OldPackageName.GetText());
 
   const ToolVersion version = ReadToolVersion(invocation.ToolPath);
-  WriteLog(L"[INFO] Rivlet version detected: %s.", FormatToolVersion(version).c_str());
+  invocation.ToolVersion = FormatToolVersion(version);
+  WriteLog(L"[INFO] Rivlet version detected: %s.", invocation.ToolVersion.c_str());
   WriteToolOutput = version.ReadOk && ShouldWriteToolOutput(version);
   WriteLog(L"[INFO] Should write output from rivlet: %s", BoolText(WriteToolOutput));
   DecideDetach(options, version);
   const bool useOldPackage = DecideOldPackage(invocation, version);
 
-  mw::PathString packagePath(invocation.PackageFolder);
+  mw::PathString& packagePath = invocation.PackagePath;
+  packagePath = invocation.PackageFolder;
   packagePath.JoinPath(useOldPackage ? OldPackageName.GetText() : PackageName.GetText());
   if (!Exists(packagePath)) {
     WriteLog(L"[ERROR] %s not found!", packagePath.GetText());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "base/GuardedString.h"
 #include "base/PathString.h"
 #include "launcher/OptionSet.h"
@@ -10,6 +12,8 @@ struct ToolInvocation {
   mw::PathString WorkingFolder;                     // the same, "D:\" at a drive root
   mw::PathString PackageFolder;                     // with one trailing backslash
   mw::PathString OldPackagePath;
+  mw::PathString PackagePath;  // the package the tool is given
+  std::wstring ToolVersion;    // as logged; empty until the version was read
   mw::String CommandLine;
 };
 

@@ -1,5 +1,6 @@
 #include "log/Log.h"
 
+#include <io.h>
 #include <shlobj.h>
 
 #include <cstdarg>
@@ -66,6 +67,20 @@ void OpenLog() {
   std::FILE* file = folder ? OpenLogFileIn(folder.Get(), fileName.GetText(), LogPath.GetText(), user) : nullptr;
   const std::lock_guard lock(LogLock);
   LogFile = file;
+}
+
+HANDLE LogFileHandle() {
+  const std::lock_guard lock(LogLock);
+  if (LogFile == nullptr) return nullptr;
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(LogFile)));
+}
+
+bool AttachLog(HANDLE file) {
+  mw::UniqueHandle held(file);
+  std::FILE* stream = LogStreamOver(held);
+  const std::lock_guard lock(LogLock);
+  LogFile = stream;
+  return stream != nullptr;
 }
 
 void CloseLog() {

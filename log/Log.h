@@ -14,6 +14,12 @@ extern std::FILE* LogFile;  // null before OpenLog, after CloseLog, and when the
 void OpenLog();
 void CloseLog();
 
+// The open log's file handle, still owned by LogFile; null without a log.
+HANDLE LogFileHandle();
+// Makes an open log file, handed over by its handle, this process's log.
+// False, with the handle closed, when it cannot be written as a log.
+bool AttachLog(HANDLE file);
+
 // Writes one line: the timestamp prefix, then the message formatted with the
 // C runtime's wide printf conventions ("%s" a wide string, "%d" a 32-bit
 // integer), then end of line; line breaks inside the message are written as

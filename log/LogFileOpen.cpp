@@ -2,43 +2,22 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <winternl.h>
 
 #include <cstdint>
 #include <cwchar>
 
-#include "base/ProcAddress.h"
+#include "base/NtFileOpen.h"
 #include "base/UniqueHolder.h"
 
 namespace {
 
-constexpr NTSTATUS NameCollision = static_cast<NTSTATUS>(0xC0000035);  // STATUS_OBJECT_NAME_COLLISION
-
-// Opens `name` in the folder itself, not by a path that is looked up again:
-// whatever is put at the folder's path meanwhile, the file is created where
-// the folder was checked. FILE_OPEN_REPARSE_POINT opens a link of that name
-// itself rather than its target, so that the checks below see it.
+// FILE_OPEN_REPARSE_POINT opens a link of that name itself rather than its
+// target, so that the checks below see it.
 NTSTATUS OpenInFolder(HANDLE folder, const wchar_t* name, ULONG disposition, mw::UniqueHandle& file) {
-  using NtCreateFileFunction = decltype(&NtCreateFile);
-  static const auto ntCreateFile =
-      mw::ProcAddress<NtCreateFileFunction>(GetModuleHandleW(L"ntdll.dll"), "NtCreateFile");
-  if (ntCreateFile == nullptr) return static_cast<NTSTATUS>(0xC0000002);  // STATUS_NOT_IMPLEMENTED
-
-  UNICODE_STRING objectName{};
-  objectName.Buffer = const_cast<wchar_t*>(name);
-  objectName.Length = static_cast<USHORT>(std::wcslen(name) * sizeof(wchar_t));
-  objectName.MaximumLength = objectName.Length;
-  OBJECT_ATTRIBUTES attributes{};
-  InitializeObjectAttributes(&attributes, &objectName, OBJ_CASE_INSENSITIVE, folder, nullptr);
-  IO_STATUS_BLOCK status{};
-  HANDLE opened = nullptr;
   // Appending only: the run can add to a log but never overwrite one.
-  const NTSTATUS result =
-      ntCreateFile(&opened, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, &attributes, &status,
-                   nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ, disposition,
-                   FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
-  if (result >= 0) file.Reset(opened);
-  return result;
+  const NtOpenRequest request{FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL, FILE_SHARE_READ, disposition,
+                              FILE_NON_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT};
+  return NtOpenInFolder(folder, name, request, file);
 }
 
 }  // namespace
@@ -58,7 +37,7 @@ std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path
   bool created = true;
   NTSTATUS status = OpenInFolder(folder, name, FILE_CREATE, file);
   // Two runs with the same process id in the same second share one file.
-  if (status == NameCollision) {
+  if (status == NtNameCollision) {
     created = false;
     status = OpenInFolder(folder, name, FILE_OPEN, file);
   }
@@ -76,6 +55,10 @@ std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path
     DWORD written = 0;
     if (!WriteFile(file.Get(), "\xEF\xBB\xBF", 3, &written, nullptr) || written != 3) return nullptr;
   }
+  return LogStreamOver(file);
+}
+
+std::FILE* LogStreamOver(mw::UniqueHandle& file) {
   const int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(file.Get()), _O_APPEND);
   if (descriptor == -1) return nullptr;
   static_cast<void>(file.Take());  // the descriptor owns the handle now

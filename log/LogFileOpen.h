@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "base/UniqueHolder.h"
 #include "log/TrustedObject.h"
 
 // Creates the log file `name` in the folder held by `folder` (from
@@ -20,3 +21,8 @@ std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path
 // created, or that a trusted account owns.
 bool IsUsableLogFile(DWORD attributes, DWORD links, PSECURITY_DESCRIPTOR owner, bool createdByThisRun,
                      PSID launcherUser);
+
+// The log's UTF-8 text stream over an open file handle, which it then owns
+// ("\n" is written as CR LF, every write appends); null, with the handle
+// still held, when the stream cannot be made.
+std::FILE* LogStreamOver(mw::UniqueHandle& file);

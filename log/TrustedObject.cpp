@@ -57,26 +57,11 @@ std::wstring FinalPath(HANDLE object) {
 }  // namespace
 
 LauncherUser::LauncherUser() {
-  HANDLE opened = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return;
-  const mw::UniqueHandle token(opened);
-  DWORD size = 0;
-  GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
-  UserInformation.resize(size);
-  if (size == 0 || !GetTokenInformation(token.Get(), TokenUser, UserInformation.data(), size, &size)) {
-    UserInformation.clear();
-  }
-
   BYTE administrators[SECURITY_MAX_SID_SIZE];
   DWORD sidSize = sizeof administrators;
   BOOL member = FALSE;
   Administrator = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) &&
                   CheckTokenMembership(nullptr, administrators, &member) && member;
-}
-
-PSID LauncherUser::Sid() const {
-  if (UserInformation.empty()) return nullptr;
-  return reinterpret_cast<const TOKEN_USER*>(UserInformation.data())->User.Sid;
 }
 
 bool IsTrustedOwner(PSECURITY_DESCRIPTOR security, PSID launcherUser) {

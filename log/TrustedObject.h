@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <vector>
-
+#include "base/ProcessAccount.h"
 #include "base/UniqueHolder.h"
 
 // Tests of a file or folder that an elevated launcher is about to write in,
@@ -14,11 +13,11 @@ class LauncherUser {
  public:
   LauncherUser();
 
-  PSID Sid() const;  // null when the token could not be read
+  PSID Sid() const { return Account.Sid(); }  // null when the token could not be read
   bool IsAdministrator() const { return Administrator; }
 
  private:
-  std::vector<BYTE> UserInformation;  // a TOKEN_USER
+  ProcessAccount Account;
   bool Administrator = false;
 };
 

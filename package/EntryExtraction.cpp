@@ -2,29 +2,26 @@
 
 #include <zlib.h>
 
-#include <cstdio>
-
 #include "base/HeapBlock.h"
 #include "package/PayloadFormat.h"
 #include "package/ReadBuffer.h"
-#include "package/StagingFolder.h"
 
 namespace {
 
-using Outcome = ExtractionResult::Outcome;
-
-ExtractionResult WriteFailed() { return {Outcome::WriteFailed, GetLastError()}; }
-
-bool WriteAll(HANDLE output, const unsigned char* bytes, std::size_t size) {
+StepResult WriteAll(HANDLE output, const unsigned char* bytes, std::size_t size) {
   while (size != 0) {
     DWORD written = 0;
     const DWORD piece = static_cast<DWORD>(PieceSize(size));
-    if (!WriteFile(output, bytes, piece, &written, nullptr)) return false;
+    if (!WriteFile(output, bytes, piece, &written, nullptr)) {
+      return StepResult::Failed(StepResult::Step::WriteFile, GetLastError());
+    }
     bytes += written;
     size -= written;
   }
-  return true;
+  return {};
 }
+
+StepResult OutOfMemory() { return StepResult::Failed(StepResult::Step::WriteFile, ERROR_NOT_ENOUGH_MEMORY); }
 
 // zlib's stream, ended on every way out.
 class Inflation {
@@ -40,65 +37,54 @@ class Inflation {
   bool Ready = false;
 };
 
-ExtractionResult OutOfMemory() { return {Outcome::WriteFailed, ERROR_NOT_ENOUGH_MEMORY}; }
-
-ExtractionResult CopyStored(const PackageFile& file, const PayloadEntry& entry, HANDLE output) {
-  const HeapBlock buffer = AllocateHeapBlock(ReadBufferSize);
-  if (!buffer) return OutOfMemory();
-  auto* bytes = static_cast<unsigned char*>(buffer.Get());
-  for (std::uint64_t done = 0; done < entry.StoredSize;) {
-    const std::size_t piece = PieceSize(entry.StoredSize - done);
-    if (!file.ReadAt(entry.DataOffset + done, bytes, piece)) return {Outcome::Damaged};
-    if (!WriteAll(output, bytes, piece)) return WriteFailed();
-    done += piece;
+StepResult CopyStored(PayloadStream& stream, const PayloadEntry& entry, HANDLE output) {
+  for (std::uint64_t left = entry.StoredSize; left != 0;) {
+    const unsigned char* bytes = nullptr;
+    std::size_t count = 0;
+    if (StepResult taken = stream.Take(PieceSize(left), bytes, count); !taken.IsDone()) return taken;
+    if (StepResult written = WriteAll(output, bytes, count); !written.IsDone()) return written;
+    left -= count;
   }
   return {};
 }
 
-ExtractionResult Inflate(const PackageFile& file, const PayloadEntry& entry, HANDLE output) {
+StepResult Inflate(PayloadStream& stream, const PayloadEntry& entry, HANDLE output) {
   Inflation inflation;
-  // One block: what was read, then what it inflated to.
-  const HeapBlock buffers = AllocateHeapBlock(2 * ReadBufferSize);
-  if (!inflation.Ready || !buffers) return OutOfMemory();
-  z_stream& stream = inflation.Stream;
-  auto* input = static_cast<unsigned char*>(buffers.Get());
-  unsigned char* inflated = input + ReadBufferSize;
-  std::uint64_t read = 0;
+  const HeapBlock buffer = AllocateHeapBlock(ReadBufferSize);
+  if (!inflation.Ready || !buffer) return OutOfMemory();
+  z_stream& zlib = inflation.Stream;
+  auto* inflated = static_cast<unsigned char*>(buffer.Get());
+  std::uint64_t storedLeft = entry.StoredSize;
   std::uint64_t written = 0;
-  int status = Z_OK;
-  while (status != Z_STREAM_END) {
-    if (stream.avail_in == 0 && read < entry.StoredSize) {
-      const std::size_t piece = PieceSize(entry.StoredSize - read);
-      if (!file.ReadAt(entry.DataOffset + read, input, piece)) return {Outcome::Damaged};
-      read += piece;
-      stream.next_in = input;
-      stream.avail_in = static_cast<uInt>(piece);
+  for (int status = Z_OK; status != Z_STREAM_END;) {
+    if (zlib.avail_in == 0) {
+      // The stored bytes ended before the stream did.
+      if (storedLeft == 0) return StepResult::Damaged();
+      const unsigned char* bytes = nullptr;
+      std::size_t count = 0;
+      if (StepResult taken = stream.Take(PieceSize(storedLeft), bytes, count); !taken.IsDone()) return taken;
+      storedLeft -= count;
+      zlib.next_in = const_cast<unsigned char*>(bytes);
+      zlib.avail_in = static_cast<uInt>(count);
     }
-    stream.next_out = inflated;
-    stream.avail_out = static_cast<uInt>(ReadBufferSize);
-    status = inflate(&stream, Z_NO_FLUSH);
-    // Z_BUF_ERROR here means the stored bytes ended before the stream did.
-    if (status != Z_OK && status != Z_STREAM_END) return {Outcome::Damaged};
-    const std::size_t produced = ReadBufferSize - stream.avail_out;
+    zlib.next_out = inflated;
+    zlib.avail_out = static_cast<uInt>(ReadBufferSize);
+    status = inflate(&zlib, Z_NO_FLUSH);
+    if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return StepResult::Damaged();
+    const std::size_t produced = ReadBufferSize - zlib.avail_out;
+    // Checked before writing: a stream that runs over its size writes
+    // nothing beyond it.
+    if (produced > entry.ExtractedSize - written) return StepResult::Damaged();
+    if (StepResult done = WriteAll(output, inflated, produced); !done.IsDone()) return done;
     written += produced;
-    if (written > entry.ExtractedSize) return {Outcome::Damaged};
-    if (!WriteAll(output, inflated, produced)) return WriteFailed();
   }
-  if (stream.avail_in != 0 || read != entry.StoredSize || written != entry.ExtractedSize) return {Outcome::Damaged};
+  // Nothing may follow the stream's end, and it must have filled the size.
+  if (zlib.avail_in != 0 || storedLeft != 0 || written != entry.ExtractedSize) return StepResult::Damaged();
   return {};
 }
 
 }  // namespace
 
-ExtractionResult ExtractEntry(const PackageFile& file, const PayloadEntry& entry, const wchar_t* folder) {
-  // A staging folder's path, a separator and the longest of the format's names.
-  constexpr int PathUnits = StagingPathUnits + 32;
-  wchar_t path[PathUnits];
-  _snwprintf_s(path, PathUnits, _TRUNCATE, L"%ls\\%hs", folder, entry.Name);
-  // A new file only: it takes the folder's rights, and nothing that is there
-  // already (which nobody but the package could have put there) is written through.
-  mw::UniqueFileHandle output(
-      CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!output) return WriteFailed();
-  return entry.Method == PayloadFormat::Zlib ? Inflate(file, entry, output.Get()) : CopyStored(file, entry, output.Get());
+StepResult ExtractEntry(PayloadStream& stream, const PayloadEntry& entry, HANDLE output) {
+  return entry.Method == PayloadFormat::Zlib ? Inflate(stream, entry, output) : CopyStored(stream, entry, output);
 }

@@ -2,17 +2,12 @@
 
 #include <windows.h>
 
-#include "package/PackageFile.h"
 #include "package/PayloadEntries.h"
+#include "package/PayloadStream.h"
+#include "package/StepResult.h"
 
-// How writing one entry into the staging folder ended.
-struct ExtractionResult {
-  enum class Outcome { Written, Damaged, WriteFailed };
-  Outcome Result = Outcome::Written;
-  DWORD Error = 0;  // the system's, for WriteFailed
-};
-
-// Writes `entry` as a new file in `folder`, streaming it in bounded pieces
-// and inflating what was compressed. Damaged when its stored bytes do not
-// inflate to exactly its size.
-ExtractionResult ExtractEntry(const PackageFile& file, const PayloadEntry& entry, const wchar_t* folder);
+// Takes `entry`'s stored bytes from the stream and writes them, inflated
+// where they were compressed, to `output`: never more than the entry's
+// extracted size. Damaged when its stored bytes are not exactly what it
+// says (a zlib stream that ends early, runs over, or leaves bytes after it).
+StepResult ExtractEntry(PayloadStream& stream, const PayloadEntry& entry, HANDLE output);

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "base/HandleListAttribute.h"
 #include "base/UniqueHolder.h"
-#include "package/HandleListAttribute.h"
 #include "package/StagingFolder.h"
 
 namespace {
@@ -68,12 +68,14 @@ LauncherRun RunLauncher(const wchar_t* folder) {
   }
   const mw::UniqueHandle process(created.hProcess);
   const mw::UniqueHandle thread(created.hThread);
-  run.Started = true;
   DWORD exitCode = 0;
+  // An error here is the package's, never the launcher's exit code.
   if (WaitForSingleObject(process.Get(), INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.Get(), &exitCode)) {
-    run.ExitCode = GetLastError();
+    run.Result = LauncherRun::Outcome::WaitFailed;
+    run.Error = GetLastError() != 0 ? GetLastError() : ERROR_GEN_FAILURE;
     return run;
   }
+  run.Result = LauncherRun::Outcome::Ended;
   run.ExitCode = exitCode;
   return run;
 }

@@ -7,8 +7,9 @@ inline constexpr wchar_t LauncherFileName[] = L"Mendora.Launcher.exe";
 
 // How the launcher's run ended for the package.
 struct LauncherRun {
-  bool Started = false;
-  DWORD Error = 0;     // the system's, when it could not be started
+  enum class Outcome { Ended, NotStarted, WaitFailed };
+  Outcome Result = Outcome::NotStarted;
+  DWORD Error = 0;     // the system's, when it could not be started or waited for
   DWORD ExitCode = 0;  // all 32 bits, once it has ended
 };
 

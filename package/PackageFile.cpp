@@ -1,7 +1,5 @@
 #include "package/PackageFile.h"
 
-#include "base/HeapBlock.h"
-
 namespace {
 
 // The longest path the system has, terminator included.
@@ -9,23 +7,31 @@ constexpr DWORD LongestPathUnits = 32768;
 
 }  // namespace
 
-bool PackageFile::Open() {
-  const HeapBlock path = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
-  if (!path) return false;
+DWORD OwnProgramPath(HeapBlock& path) {
+  path = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
+  if (!path) return ERROR_NOT_ENOUGH_MEMORY;
   auto* text = static_cast<wchar_t*>(path.Get());
   const DWORD length = GetModuleFileNameW(nullptr, text, LongestPathUnits);
   // A full buffer may hold a cut path, unterminated on older systems.
-  if (length == 0 || length >= LongestPathUnits) return false;
-  // Readers may share it; nobody may change it until the package ends.
-  File.Reset(CreateFileW(text, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                         nullptr));
-  LARGE_INTEGER size{};
-  if (!File || !GetFileSizeEx(File.Get(), &size)) return false;
-  FileSize = static_cast<std::uint64_t>(size.QuadPart);
-  return true;
+  if (length != 0 && length < LongestPathUnits) return 0;
+  const DWORD error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+  text[0] = L'\0';
+  return error;
 }
 
-bool PackageFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
+DWORD PackageFile::Open(const wchar_t* path) {
+  FilePath = path;
+  // Readers may share it; nobody may change it until the package ends.
+  File.Reset(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                         nullptr));
+  if (!File) return GetLastError();
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(File.Get(), &size)) return GetLastError();
+  FileSize = static_cast<std::uint64_t>(size.QuadPart);
+  return 0;
+}
+
+StepResult PackageFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) const {
   auto* bytes = static_cast<unsigned char*>(buffer);
   while (size != 0) {
     OVERLAPPED at{};
@@ -33,10 +39,14 @@ bool PackageFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) c
     at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     const DWORD wanted = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
     DWORD read = 0;
-    if (!ReadFile(File.Get(), bytes, wanted, &read, &at) || read == 0) return false;
+    if (!ReadFile(File.Get(), bytes, wanted, &read, &at)) {
+      const DWORD error = GetLastError();
+      return error == ERROR_HANDLE_EOF ? StepResult::Damaged() : StepResult::Failed(StepResult::Step::ReadPackage, error);
+    }
+    if (read == 0) return StepResult::Damaged();
     bytes += read;
     offset += read;
     size -= read;
   }
-  return true;
+  return {};
 }

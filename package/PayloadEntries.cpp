@@ -22,42 +22,41 @@ const char* KnownName(const char* name, std::size_t length) {
   return nullptr;
 }
 
-bool HasEntry(const PayloadEntries& entries, const char* name) {
-  for (std::size_t index = 0; index < entries.Count; ++index) {
-    if (std::strcmp(entries.Entries[index].Name, name) == 0) return true;
+}  // namespace
+
+bool PayloadEntries::Met(const char* name) const {
+  for (std::size_t index = 0; index < Count; ++index) {
+    if (std::strcmp(Names[index], name) == 0) return true;
   }
   return false;
 }
 
-}  // namespace
-
-bool ReadEntries(const PackageFile& file, const PayloadLocation& payload, PayloadEntries& entries) {
+StepResult PayloadEntries::ReadNext(PayloadStream& stream, PayloadEntry& entry) {
   using namespace PayloadFormat;
-  entries.Count = 0;
-  const std::uint64_t bodyEnd = payload.BodyOffset + payload.BodySize;
-  for (std::uint64_t at = payload.BodyOffset; at != bodyEnd;) {
-    unsigned char nameLength = 0;
-    if (bodyEnd - at < 1 || !file.ReadAt(at, &nameLength, 1)) return false;
-    if (bodyEnd - at - 1 < nameLength + EntryFixedSize - 1) return false;
-    char name[255];
-    unsigned char fixed[EntryFixedSize - 1];
-    if (!file.ReadAt(at + 1, name, nameLength) || !file.ReadAt(at + 1 + nameLength, fixed, sizeof fixed)) {
-      return false;
-    }
+  unsigned char nameLength = 0;
+  char name[255];
+  unsigned char fixed[EntryFixedSize];
+  if (StepResult read = stream.Read(&nameLength, 1); !read.IsDone()) return read;
+  if (StepResult read = stream.Read(name, nameLength); !read.IsDone()) return read;
+  if (StepResult read = stream.Read(fixed, sizeof fixed); !read.IsDone()) return read;
 
-    PayloadEntry entry;
-    entry.Name = KnownName(name, nameLength);
-    entry.Method = fixed[0];
-    entry.StoredSize = ReadLittleEndian(fixed + 1);
-    entry.ExtractedSize = ReadLittleEndian(fixed + 9);
-    entry.DataOffset = at + 1 + nameLength + sizeof fixed;
-    // Each name at most once, so a known name always finds a free place.
-    if (entry.Name == nullptr || HasEntry(entries, entry.Name)) return false;
-    if (entry.Method != Stored && entry.Method != Zlib) return false;
-    if (entry.Method == Stored && entry.StoredSize != entry.ExtractedSize) return false;
-    if (entry.StoredSize > bodyEnd - entry.DataOffset) return false;
-    at = entry.DataOffset + entry.StoredSize;
-    entries.Entries[entries.Count++] = entry;
+  entry.Name = KnownName(name, nameLength);
+  entry.Method = fixed[0];
+  entry.StoredSize = ReadLittleEndian(fixed + 1);
+  entry.ExtractedSize = ReadLittleEndian(fixed + 9);
+  // Each name at most once, so a known name always finds a free place.
+  if (entry.Name == nullptr || Met(entry.Name)) return StepResult::Damaged();
+  if (entry.Method != Stored && entry.Method != Zlib) return StepResult::Damaged();
+  if (entry.Method == Stored && entry.StoredSize != entry.ExtractedSize) return StepResult::Damaged();
+  if (entry.StoredSize > stream.Left() || entry.ExtractedSize > ExtractedLeft) return StepResult::Damaged();
+  ExtractedLeft -= entry.ExtractedSize;
+  Names[Count++] = entry.Name;
+  return {};
+}
+
+StepResult PayloadEntries::CheckComplete() const {
+  if (ExtractedLeft != 0 || !Met(PayloadFormat::LauncherName) || !Met(PayloadFormat::PatchName)) {
+    return StepResult::Damaged();
   }
-  return HasEntry(entries, LauncherName) && HasEntry(entries, PatchName);
+  return {};
 }

@@ -4,40 +4,63 @@
 #include <cstdint>
 
 // How scripts/lib/package_format.py attaches the launcher and the patch files
-// to this program. Both sides follow this note; a change to it is a new
-// format version.
+// to this program, and what every reader refuses. The program and the packer
+// both follow this note; a change to it is a new format version.
 //
-//   the program        as linked, stripped: it ends where its last section's
-//                      raw data ends (the section table says where)
-//   header, 64 bytes   magic "VPKGFMT\x1a", format version (4 bytes),
-//                      reserved zero (4), body size (8), SHA-256 of the body
-//                      (32), reserved zero (8)
-//   body               entries back to back, each: name length (1), name
-//                      (ASCII, one of the names below), method (1: 0 stored,
-//                      1 zlib stream), stored size (8), extracted size (8),
-//                      then the stored bytes
-//   padding            zeros up to a multiple of 8 bytes of the whole file
-//   signature          the certificate table a signer appends; the PE
-//                      security directory says where it starts, and the
-//                      payload must end at most 7 bytes before it (a
-//                      signer's own alignment)
+//   the program    as linked, stripped, with its seal filled in: the section
+//                  named SealSection holds, at its start,
+//                    magic "VPKGSEAL" (8), format version (4), reserved
+//                    zero (4), payload offset (8), payload size (8),
+//                    extracted size (8), SHA-256 of the payload (32)
+//                  and zeros after that. A bare program carries only the
+//                  magic and the version; the packer fills in the rest
+//                  before the package is signed, so the signature covers it.
+//   payload        at the payload offset, which is where the program's last
+//                  section's raw data ends: the entries back to back, each
+//                    name length (1), name (ASCII, one of the names below),
+//                    method (1: 0 stored, 1 zlib stream), stored size (8),
+//                    extracted size (8), then the stored bytes
+//   padding        zeros up to a multiple of 8 bytes of the whole file
+//   signature      the certificate table a signer appends; the PE security
+//                  directory says where it starts
 //
-// Numbers are little-endian. The program finds the header from its section
-// table and the end from its security directory, never by searching, so a
-// signature appended later changes nothing it reads.
+// Numbers are little-endian. The program reads its seal from its own mapped
+// image, which nobody can change while it runs, never from the file: the
+// file may have been renamed and another put in its place after it started.
+// Readers refuse a package unless
+//   - the seal has the magic, this version, zero reserved bytes, zeros after
+//     the digest, a payload offset equal to the end of the last section and
+//     a payload size above zero;
+//   - the payload ends within the file (before the signature, when signed),
+//     and what follows it there is fewer than 8 zero bytes;
+//   - the entries fill the payload exactly, each with a name of the format
+//     that no earlier entry has, a known method, stored bytes that fit, and
+//     for a stored entry equal stored and extracted sizes;
+//   - a zlib entry's stored bytes are one zlib stream that inflates to
+//     exactly its extracted size, with nothing after the stream's end;
+//   - the extracted sizes add up to the seal's extracted size, and the
+//     launcher and patch.rvx are among the entries;
+//   - the payload's SHA-256 is the seal's.
 namespace PayloadFormat {
 
-inline constexpr unsigned char Magic[8] = {'V', 'P', 'K', 'G', 'F', 'M', 'T', 0x1A};
-inline constexpr std::uint32_t Version = 1;
-inline constexpr std::size_t HeaderSize = 64;
+inline constexpr std::uint32_t Version = 2;
+
+inline constexpr char SealSection[8] = {'.', 'v', 'p', 'k', 'g', 0, 0, 0};
+inline constexpr unsigned char SealMagic[8] = {'V', 'P', 'K', 'G', 'S', 'E', 'A', 'L'};
+inline constexpr std::size_t SealMagicOffset = 0;
+inline constexpr std::size_t SealVersionOffset = 8;
+inline constexpr std::size_t SealReservedOffset = 12;
+inline constexpr std::size_t PayloadOffsetOffset = 16;
+inline constexpr std::size_t PayloadSizeOffset = 24;
+inline constexpr std::size_t ExtractedSizeOffset = 32;
+inline constexpr std::size_t DigestOffset = 40;
 inline constexpr std::size_t DigestSize = 32;
-inline constexpr std::size_t MagicOffset = 0;
-inline constexpr std::size_t VersionOffset = 8;
-inline constexpr std::size_t BodySizeOffset = 16;
-inline constexpr std::size_t DigestOffset = 24;
+inline constexpr std::size_t SealSize = DigestOffset + DigestSize;
+// The section's size: the room the packer may fill; the rest stays zero.
+inline constexpr std::size_t SealSectionSize = 512;
 inline constexpr std::size_t Alignment = 8;
 
-inline constexpr std::size_t EntryFixedSize = 1 + 1 + 8 + 8;  // besides the name
+inline constexpr std::size_t EntryFixedSize = 1 + 8 + 8;  // after the name
 inline constexpr unsigned char Stored = 0;
 inline constexpr unsigned char Zlib = 1;
 

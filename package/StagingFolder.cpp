@@ -1,10 +1,14 @@
 #include "package/StagingFolder.h"
 
-#include <ntsecapi.h>
-
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 
+#include "base/NtFileOpen.h"
+#include "base/NtStatusError.h"
+#include "base/ProcAddress.h"
+#include "base/ProcessAccount.h"
+#include "base/SystemRandom.h"
 #include "package/StagingFolderSecurity.h"
 
 namespace {
@@ -12,20 +16,27 @@ namespace {
 constexpr int Attempts = 5;
 // "ValcrestPatch-", 32 digits and the terminator.
 constexpr int NameUnits = 48;
+// The payload's longest name and its terminator.
+constexpr int FileNameUnits = 32;
 
 // The temporary folder without its last separator; false when the system
-// has none that fits MAX_PATH.
+// has none that fits MAX_PATH. GetTempPath2W (Windows 11, and Windows 10
+// with its 2022 updates) gives SYSTEM a folder of its own that other users
+// cannot write, where GetTempPathW gives everyone's C:\Windows\Temp.
 bool TempFolder(wchar_t (&folder)[MAX_PATH + 1]) {
-  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  using GetTempPathFunction = DWORD(WINAPI*)(DWORD, wchar_t*);
+  auto getTempPath = mw::ProcAddress<GetTempPathFunction>(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W");
+  if (getTempPath == nullptr) getTempPath = &GetTempPathW;
+  const DWORD length = getTempPath(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH) return false;
   if (folder[length - 1] == L'\\') folder[length - 1] = L'\0';
   return true;
 }
 
-// "ValcrestPatch-" and 32 hex digits; false when the generator fails.
-bool RandomName(wchar_t (&name)[NameUnits]) {
+// "ValcrestPatch-" and 32 hex digits; 0 or the generator's error.
+DWORD RandomName(wchar_t (&name)[NameUnits]) {
   unsigned char random[16];
-  if (!RtlGenRandom(random, sizeof random)) return false;
+  if (const DWORD error = FillWithSystemRandom(random, sizeof random)) return error;
   wcscpy_s(name, NameUnits, L"ValcrestPatch-");
   wchar_t* digit = name + wcslen(name);
   for (unsigned char byte : random) {
@@ -33,31 +44,83 @@ bool RandomName(wchar_t (&name)[NameUnits]) {
     *digit++ = L"0123456789ABCDEF"[byte & 15];
   }
   *digit = L'\0';
-  return true;
+  return 0;
+}
+
+// The NT name of a folder path: "\??\C:\..." or "\??\UNC\server\...".
+bool NtPathOf(const wchar_t* path, wchar_t (&ntPath)[StagingPathUnits + 8]) {
+  if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) {
+    return swprintf_s(ntPath, std::size(ntPath), L"\\??\\%ls", path + 4) > 0;
+  }
+  if (std::wcsncmp(path, L"\\\\", 2) == 0) return swprintf_s(ntPath, std::size(ntPath), L"\\??\\UNC\\%ls", path + 2) > 0;
+  return swprintf_s(ntPath, std::size(ntPath), L"\\??\\%ls", path) > 0;
 }
 
 }  // namespace
 
-StagingFolder CreateStagingFolder() {
-  StagingFolder folder;
+DWORD StagingFolder::Create() {
   wchar_t temp[MAX_PATH + 1] = {};
   const bool haveTemp = TempFolder(temp);
-  _snwprintf_s(folder.Path, StagingPathUnits, _TRUNCATE, L"%ls\\ValcrestPatch", haveTemp ? temp : L"");
-  if (!haveTemp) return folder;
-  const mw::LocalMemory account = OwnAccountSid();
+  _snwprintf_s(FolderPath, StagingPathUnits, _TRUNCATE, L"%ls\\ValcrestPatch", haveTemp ? temp : L"%TEMP%");
+  if (!haveTemp) return GetLastError() != 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+  const mw::LocalMemory account = ProcessAccount().SidText();
   const mw::LocalMemory descriptor = StagingFolderDescriptor(static_cast<const wchar_t*>(account.Get()));
-  if (!descriptor) return folder;
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+  if (!descriptor) return GetLastError() != 0 ? GetLastError() : ERROR_INVALID_SECURITY_DESCR;
+
+  // Others may read and write in it as its descriptor allows (and open it
+  // as their working folder, which shares no deletion either), but nobody
+  // can delete or rename it while it is held.
+  const NtOpenRequest request{FILE_LIST_DIRECTORY | FILE_ADD_FILE | FILE_TRAVERSE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              FILE_CREATE, FILE_DIRECTORY_FILE, descriptor.Get()};
+  DWORD error = 0;
   for (int attempt = 0; attempt < Attempts; ++attempt) {
     wchar_t name[NameUnits];
-    if (!RandomName(name)) return folder;
-    _snwprintf_s(folder.Path, StagingPathUnits, _TRUNCATE, L"%ls\\%ls", temp, name);
+    if ((error = RandomName(name)) != 0) return error;
+    _snwprintf_s(FolderPath, StagingPathUnits, _TRUNCATE, L"%ls\\%ls", temp, name);
+    wchar_t ntPath[StagingPathUnits + 8];
+    if (!NtPathOf(FolderPath, ntPath)) return ERROR_BUFFER_OVERFLOW;
     // Fails for every name that exists, a dangling link included.
-    if (CreateDirectoryW(folder.Path, &attributes)) {
-      folder.Created = true;
-      return folder;
-    }
-    if (GetLastError() != ERROR_ALREADY_EXISTS) return folder;
+    const NTSTATUS status = NtOpenInFolder(nullptr, ntPath, request, Folder);
+    if (status >= 0) return 0;
+    error = NtStatusError(status);
+    if (status != NtNameCollision) return error;
   }
-  return folder;
+  return error;
+}
+
+DWORD StagingFolder::NewFile(const char* name, HANDLE& file) {
+  if (FileCount == MostFiles) return ERROR_TOO_MANY_OPEN_FILES;
+  wchar_t wideName[FileNameUnits];
+  if (swprintf_s(wideName, FileNameUnits, L"%hs", name) < 0) return ERROR_INVALID_NAME;
+  // Made new in the held folder itself: it takes the folder's rights, and
+  // nothing that is there already is written through.
+  const NtOpenRequest request{GENERIC_WRITE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE};
+  mw::UniqueHandle& opened = Files[FileCount];
+  if (const NTSTATUS status = NtOpenInFolder(Folder.Get(), wideName, request, opened); status < 0) {
+    return NtStatusError(status);
+  }
+  FileNames[FileCount++] = name;
+  file = opened.Get();
+  return 0;
+}
+
+void StagingFolder::CloseFiles() {
+  for (mw::UniqueHandle& file : Files) file.Close();
+}
+
+void StagingFolder::Remove() {
+  CloseFiles();
+  for (std::size_t index = 0; index < FileCount; ++index) {
+    wchar_t path[StagingPathUnits + FileNameUnits];
+    _snwprintf_s(path, std::size(path), _TRUNCATE, L"%ls\\%hs", FolderPath, FileNames[index]);
+    // By its path, which nobody can change: the folder is held and only
+    // SYSTEM, Administrators and this account may write in it.
+    DeleteFileW(path);
+  }
+  FileCount = 0;
+  if (!Folder) return;
+  // Held without the right to delete it, which would keep programs from
+  // using it as their working folder; only an empty folder is removed.
+  Folder.Close();
+  RemoveDirectoryW(FolderPath);
 }

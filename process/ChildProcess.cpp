@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "base/GuardedString.h"
-#include "process/ProcThreadAttributes.h"
+#include "base/HandleListAttribute.h"
 
 namespace {
 
@@ -51,9 +51,9 @@ DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDire
   for (HANDLE handle : {stdinChild, stdoutWrite, stderrWrite}) {
     if (handle != nullptr) inherited[count++] = handle;
   }
-  ProcThreadAttributes attributes(1);
+  HandleListAttribute attributes;
   // Starting without the list would hand the child every inheritable handle.
-  if (!attributes.Set(PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, count * sizeof(HANDLE))) return GetLastError();
+  if (!attributes.Make(inherited, count)) return GetLastError();
   startup.lpAttributeList = attributes.List();
 
   const std::uint32_t length = commandLine != nullptr ? static_cast<std::uint32_t>(std::wcslen(commandLine)) : 0;

@@ -5,6 +5,7 @@
 #include "log/Log.h"
 #include "process/ConsoleEcho.h"
 #include "process/DetachSignal.h"
+#include "process/ToolOutputLog.h"
 #include "process/Utf8Decoder.h"
 
 std::mutex OutputMutex;
@@ -13,6 +14,12 @@ DetachMarkerWindow CapturedStdout;
 namespace {
 
 constexpr DWORD ReadSize = 4090;
+
+void KeepInLog(const char* bytes, DWORD count) {
+  ToolOutputLines lines;
+  lines.Add(bytes, count);
+  lines.Finish();
+}
 
 }  // namespace
 
@@ -24,7 +31,11 @@ void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
   for (;;) {
     DWORD count = 0;
     if (!ReadFile(pipe, buffer, ReadSize, &count, nullptr) || count == 0) break;
-    if (DetachSignaled()) return;  // the launcher is leaving: this read is dropped
+    if (DetachSignaled()) {
+      // The launcher is leaving: this read is not shown, but the run's log keeps it.
+      if (settings.Echo) KeepInLog(buffer, count);
+      return;
+    }
     // Still drained when not shown, so the tool never blocks on a full pipe.
     if (!settings.Echo) continue;
 

@@ -24,6 +24,7 @@ struct PumpSettings {
 };
 
 // Drains one of the tool's output pipes until it ends, a read fails or is
-// cancelled, or the detach signal is found raised after a read. Output that
+// cancelled, or the detach signal is found raised after a read; what that
+// last read brought goes to the log, not to the console. Output that
 // is not echoed is read all the same, so the tool never blocks on a full pipe.
 void PumpOutput(HANDLE pipe, const PumpSettings& settings);

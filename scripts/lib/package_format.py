@@ -1,15 +1,18 @@
 #!/usr/bin/env python3
-"""Writes and reads the patch package's payload (package/PayloadFormat.h has
-the layout; this file and that header describe one format).
+"""Writes and reads the patch package's payload. package/PayloadFormat.h
+describes the format, its version and what every reader refuses; this file
+follows it, as the package program does.
 
   package_format.py pack --program EXE --version X.Y.Z --output FILE NAME=PATH...
   package_format.py list PACKAGE
   package_format.py extract PACKAGE DIR
 
-pack appends the named files to the package program; list prints each file's
-name, method and sizes; extract writes the files into DIR, a new or empty
-folder. list and extract check the whole payload's SHA-256 first, as the
-package does before it writes anything. Only the standard library is used.
+pack appends the named files to the package program and seals their digest
+into the program's seal section; list prints each file's name, method, sizes
+and SHA-256; extract writes the files into DIR, a new or empty folder. list
+and extract read the whole payload once and refuse a package the program
+would refuse, with one line on standard error; extract then leaves nothing
+in DIR. Only the standard library is used.
 """
 import hashlib
 import os
@@ -18,13 +21,17 @@ import sys
 import tempfile
 import zlib
 
-MAGIC = b"VPKGFMT\x1a"
-VERSION = 1
-HEADER = struct.Struct("<8sII Q 32s Q")  # magic, version, reserved, body size, digest, reserved
+VERSION = 2
+SEAL_MAGIC = b"VPKGSEAL"
+SEAL_SECTION = b".vpkg\0\0\0"
+SEAL_SECTION_SIZE = 512
+# magic, version, reserved, payload offset, payload size, extracted size, digest
+SEAL = struct.Struct("<8sII QQQ 32s")
 ENTRY = struct.Struct("<B Q Q")  # method, stored size, extracted size (after the name)
 STORED, ZLIB = 0, 1
 ALIGNMENT = 8
-NAMES = ("Mendora.Launcher.exe", "patch.rvx", "patch.rvx.old")
+LAUNCHER, PATCH, OLD_PATCH = "Mendora.Launcher.exe", "patch.rvx", "patch.rvx.old"
+NAMES = (LAUNCHER, PATCH, OLD_PATCH)
 PIECE = 1 << 20
 # A file whose first piece does not shrink below this share is stored whole
 # without compressing the rest: a packed patch is mostly incompressible.
@@ -35,36 +42,64 @@ class FormatError(Exception):
     pass
 
 
-def image_bounds(path):
-    """The end of the program's last section and the end of the room after
-    it (the certificate table's start, or the file's end)."""
-    size = os.path.getsize(path)
-    with open(path, "rb") as image:
-        head = image.read(4096)
+class Image:
+    """What a package's PE headers say: where the image ends, where the
+    room after it ends (the certificate table's start, or the file's end),
+    and where the seal section's raw data lies."""
+
+    def __init__(self, path):
+        self.size = os.path.getsize(path)
+        with open(path, "rb") as image:
+            head = image.read(4096)
+        try:
+            self._parse(path, head)
+        except struct.error:
+            raise FormatError(f"{path}: its headers are cut short") from None
+
+    def _parse(self, path, head):
         if head[:2] != b"MZ":
             raise FormatError(f"{path}: not a Windows program")
         pe = struct.unpack_from("<I", head, 0x3C)[0]
-        image.seek(pe)
-        nt = image.read(24 + 240)
-        if nt[:4] != b"PE\0\0":
+        if head[pe:pe + 4] != b"PE\0\0":
             raise FormatError(f"{path}: not a Windows program")
-        sections, optional_size = struct.unpack_from("<H12xH", nt, 6)
-        magic = struct.unpack_from("<H", nt, 24)[0]
-        directories = {0x10B: 24 + 96, 0x20B: 24 + 112}.get(magic)
+        sections, optional_size = struct.unpack_from("<H12xH", head, pe + 6)
+        magic = struct.unpack_from("<H", head, pe + 24)[0]
+        directories = {0x10B: 96, 0x20B: 112}.get(magic)
         if directories is None:
             raise FormatError(f"{path}: unknown optional header")
-        security_offset, security_size = struct.unpack_from("<II", nt, directories + 4 * 8)
-        image.seek(pe + 24 + optional_size)
-        table = image.read(40 * sections)
-    image_end = 0
-    for index in range(sections):
-        raw_size, raw_pointer = struct.unpack_from("<II", table, index * 40 + 16)
-        if raw_size:
-            image_end = max(image_end, raw_pointer + raw_size)
-    region_end = security_offset if security_size else size
-    if image_end == 0 or image_end > region_end or (security_size and security_offset + security_size > size):
-        raise FormatError(f"{path}: its section table or certificate table does not fit the file")
-    return image_end, region_end
+        security_offset, security_size = struct.unpack_from("<II", head, pe + 24 + directories + 4 * 8)
+        table = pe + 24 + optional_size
+        self.image_end = 0
+        self.seal_offset = None
+        for index in range(sections):
+            name, virtual_size, _, raw_size, raw_pointer = struct.unpack_from("<8sIIII", head, table + index * 40)
+            if raw_size:
+                self.image_end = max(self.image_end, raw_pointer + raw_size)
+            if name == SEAL_SECTION and virtual_size >= SEAL_SECTION_SIZE and raw_size >= SEAL_SECTION_SIZE:
+                self.seal_offset = raw_pointer
+        self.signed = security_size != 0
+        self.room_end = security_offset if self.signed else self.size
+        if self.image_end == 0 or self.image_end > self.room_end or (
+                self.signed and security_offset + security_size > self.size):
+            raise FormatError(f"{path}: its section table or certificate table does not fit the file")
+        if self.seal_offset is None:
+            raise FormatError(f"{path}: not a package program of format {VERSION} (no seal section)")
+
+
+def read_seal(path, image):
+    with open(path, "rb") as source:
+        source.seek(image.seal_offset)
+        section = source.read(SEAL_SECTION_SIZE)
+    if len(section) != SEAL_SECTION_SIZE:
+        raise FormatError(f"{path} is cut: its seal is not all there")
+    magic, version, reserved, offset, size, extracted, digest = SEAL.unpack_from(section)
+    if magic != SEAL_MAGIC:
+        raise FormatError(f"{path}: not a package program (its seal has no magic)")
+    if version != VERSION:
+        raise FormatError(f"{path} has payload format {version}; this packer reads {VERSION}")
+    if reserved or any(section[SEAL.size:]):
+        raise FormatError(f"{path} is damaged: its seal carries stray bytes")
+    return offset, size, extracted, digest
 
 
 def file_version(path):
@@ -112,112 +147,204 @@ def copy_stream(source, target, count, digest=None):
         count -= len(piece)
 
 
-def pack(program, version, output, files):
-    image_end, region_end = image_bounds(program)
-    if os.path.getsize(program) != image_end or region_end != image_end:
+def entry_header(name, method, stored, extracted):
+    encoded = name.encode("ascii")
+    return bytes([len(encoded)]) + encoded + ENTRY.pack(method, stored, extracted)
+
+
+def padding_for(length):
+    """The zeros that bring a file of LENGTH bytes to a multiple of ALIGNMENT."""
+    return b"\0" * (-length % ALIGNMENT)
+
+
+def seal_bytes(image_end, payload_size, extracted_size, digest):
+    return SEAL.pack(SEAL_MAGIC, VERSION, 0, image_end, payload_size, extracted_size, digest)
+
+
+def bare_image(program):
+    """The program's Image, after checking it is a bare package program of
+    this format: nothing after its sections, no signature, a seal with only
+    its magic and version."""
+    image = Image(program)
+    if image.size != image.image_end or image.signed:
         raise FormatError(f"{program}: not a bare package program (it carries data after its sections)")
+    offset, size, extracted, digest = read_seal(program, image)
+    if offset or size or extracted or any(digest):
+        raise FormatError(f"{program}: not a bare package program (its seal is filled in)")
+    return image
+
+
+def pack(program, version, output, files):
+    image = bare_image(program)
     carried = file_version(program)
     if carried != version:
         raise FormatError(f"{program} carries version {carried}, not {version}")
     names = [name for name, _ in files]
-    if len(set(names)) != len(names) or not set(names) <= set(NAMES) or not {"Mendora.Launcher.exe", "patch.rvx"} <= set(names):
+    if len(set(names)) != len(names) or not set(names) <= set(NAMES) or not {LAUNCHER, PATCH} <= set(names):
         raise FormatError(f"files to pack: {', '.join(names)}")
 
     digest = hashlib.sha256()
+    extracted_total = 0
     directory = os.path.dirname(os.path.abspath(output))
     partial = output + ".part"
     with open(partial, "wb") as package, open(program, "rb") as stub:
-        copy_stream(stub, package, image_end)
-        # The header's digest and size are known once the body is written.
-        package.write(bytes(HEADER.size))
+        copy_stream(stub, package, image.image_end)
         for name, path in files:
             extracted = os.path.getsize(path)
+            extracted_total += extracted
             with tempfile.TemporaryFile(dir=directory) as scratch:
                 stored = compressed_copy(path, scratch)
                 method = ZLIB if stored is not None else STORED
                 if stored is None:
                     stored = extracted
-                entry = bytes([len(name)]) + name.encode("ascii") + ENTRY.pack(method, stored, extracted)
-                package.write(entry)
-                digest.update(entry)
+                header = entry_header(name, method, stored, extracted)
+                package.write(header)
+                digest.update(header)
                 scratch.seek(0)
                 with open(path, "rb") as source:
                     copy_stream(scratch if method == ZLIB else source, package, stored, digest)
-        body_size = package.tell() - image_end - HEADER.size
-        package.write(b"\0" * (-package.tell() % ALIGNMENT))
-        package.seek(image_end)
-        package.write(HEADER.pack(MAGIC, VERSION, 0, body_size, digest.digest(), 0))
+        payload_size = package.tell() - image.image_end
+        package.write(padding_for(package.tell()))
+        # The seal is known once the payload is written; the signature, made
+        # later, covers it.
+        package.seek(image.seal_offset)
+        package.write(seal_bytes(image.image_end, payload_size, extracted_total, digest.digest()))
     os.replace(partial, output)
 
 
-def read_payload(package):
-    """The entries of PACKAGE as (name, method, offset, stored, extracted),
-    after checking its digest and its structure."""
-    image_end, region_end = image_bounds(package)
-    with open(package, "rb") as source:
-        source.seek(image_end)
-        header = source.read(HEADER.size)
-        if len(header) != HEADER.size or region_end - image_end < HEADER.size:
-            raise FormatError(f"{package} carries no payload")
-        magic, version, reserved, body_size, recorded, reserved2 = HEADER.unpack(header)
-        if magic != MAGIC or reserved or reserved2:
-            raise FormatError(f"{package} carries no payload")
-        if version != VERSION:
-            raise FormatError(f"{package} has payload format {version}; this packer reads {VERSION}")
-        body_offset = image_end + HEADER.size
-        room = region_end - body_offset
-        if body_size > room or room - body_size >= ALIGNMENT:
-            raise FormatError(f"{package} is cut or damaged: its payload does not fit")
-        digest = hashlib.sha256()
-        left = body_size
+class PayloadReader:
+    """The payload read once from the front, every byte hashed as it is read."""
+
+    def __init__(self, package, source, size):
+        self.package = package
+        self.source = source
+        self.left = size
+        self.digest = hashlib.sha256()
+
+    def read(self, count, what):
+        if count > self.left:
+            raise FormatError(f"{self.package}: {what} runs past the payload's end")
+        data = self.source.read(count)
+        if len(data) != count:
+            raise FormatError(f"{self.package} is cut: the file ended early")
+        self.left -= count
+        self.digest.update(data)
+        return data
+
+
+def read_entry(reader, package, name, method, stored, extracted, target):
+    """Reads one entry's stored bytes, checking them as the program does,
+    into TARGET (a file, or None); returns the extracted bytes' SHA-256."""
+    digest = hashlib.sha256()
+    written = 0
+
+    def emit(data):
+        nonlocal written
+        written += len(data)
+        if written > extracted:
+            raise FormatError(f"{package}: {name} inflates beyond its size")
+        digest.update(data)
+        if target is not None:
+            target.write(data)
+
+    left = stored
+    if method == STORED:
         while left:
-            piece = source.read(min(PIECE, left))
-            digest.update(piece)
+            piece = reader.read(min(PIECE, left), name)
             left -= len(piece)
-        if digest.digest() != recorded:
-            raise FormatError(f"{package} is damaged: its payload does not match its SHA-256")
-        entries = []
-        at, end = body_offset, body_offset + body_size
-        while at != end:
-            source.seek(at)
-            length = source.read(1)[0]
-            name = source.read(length).decode("ascii", "replace")
-            method, stored, extracted = ENTRY.unpack(source.read(ENTRY.size))
-            at += 1 + length + ENTRY.size
-            if name not in NAMES or method not in (STORED, ZLIB) or stored > end - at:
-                raise FormatError(f"{package}: an entry of its payload is malformed")
-            entries.append((name, method, at, stored, extracted))
-            at += stored
+            emit(piece)
+        return digest.hexdigest()
+    inflater = zlib.decompressobj()
+    while left and not inflater.eof:
+        piece = reader.read(min(PIECE, left), name)
+        left -= len(piece)
+        # Bounded output, so that a stream that inflates without end is
+        # caught at its declared size.
+        try:
+            emit(inflater.decompress(piece, extracted - written + 1))
+            while inflater.unconsumed_tail and not inflater.eof:
+                emit(inflater.decompress(inflater.unconsumed_tail, extracted - written + 1))
+        except zlib.error as error:
+            raise FormatError(f"{package}: {name} is not a whole zlib stream ({error})") from None
+    if not inflater.eof:
+        raise FormatError(f"{package}: {name} ends before its zlib stream does")
+    if left or inflater.unused_data or inflater.unconsumed_tail:
+        raise FormatError(f"{package}: {name} carries bytes after its zlib stream")
+    if written != extracted:
+        raise FormatError(f"{package}: {name} does not inflate to its size")
+    return digest.hexdigest()
+
+
+def read_package(package, folder=None):
+    """The entries of PACKAGE as (name, method, stored, extracted, sha256),
+    after checking all of it as the program does; with FOLDER, the files are
+    written there as they are read, and removed again if the package is
+    refused."""
+    image = Image(package)
+    offset, size, extracted_total, sealed_digest = read_seal(package, image)
+    if offset != image.image_end or size == 0:
+        raise FormatError(f"{package} is damaged: its seal does not describe a payload after the program")
+    end = offset + size
+    if end > image.room_end:
+        raise FormatError(f"{package} is cut or damaged: its payload does not fit")
+    if image.room_end - end >= ALIGNMENT or image.room_end % ALIGNMENT:
+        raise FormatError(f"{package} is damaged: it carries bytes after its payload")
+    entries, written = [], []
+    try:
+        with open(package, "rb") as source:
+            source.seek(end)
+            if any(source.read(image.room_end - end)):
+                raise FormatError(f"{package} is damaged: its padding is not zeros")
+            source.seek(offset)
+            reader = PayloadReader(package, source, size)
+            extracted_left = extracted_total
+            while reader.left:
+                length = reader.read(1, "an entry's header")[0]
+                raw_name = reader.read(length, "an entry's name")
+                method, stored, extracted = ENTRY.unpack(reader.read(ENTRY.size, "an entry's header"))
+                name = raw_name.decode("ascii", "replace")
+                if name not in NAMES or any(name == entry[0] for entry in entries):
+                    raise FormatError(f"{package}: an entry's name is unknown or repeated")
+                if method not in (STORED, ZLIB) or (method == STORED and stored != extracted):
+                    raise FormatError(f"{package}: the entry {name} has an unknown method or sizes that disagree")
+                if stored > reader.left or extracted > extracted_left:
+                    raise FormatError(f"{package}: the entry {name} is larger than the payload allows")
+                extracted_left -= extracted
+                target = None
+                if folder is not None:
+                    written.append(os.path.join(folder, name))
+                    target = open(written[-1], "xb")
+                try:
+                    sha256 = read_entry(reader, package, name, method, stored, extracted, target)
+                finally:
+                    if target is not None:
+                        target.close()
+                entries.append((name, method, stored, extracted, sha256))
+            if extracted_left:
+                raise FormatError(f"{package}: its entries do not add up to the sealed size")
+            if not {LAUNCHER, PATCH} <= {entry[0] for entry in entries}:
+                raise FormatError(f"{package} carries no launcher or no patch.rvx")
+            if reader.digest.digest() != sealed_digest:
+                raise FormatError(f"{package} is damaged: its payload does not match its SHA-256")
+    except BaseException:
+        for path in written:
+            if os.path.exists(path):
+                os.remove(path)
+        raise
     return entries
 
 
 def list_package(package):
-    for name, method, _, stored, extracted in read_payload(package):
+    for name, method, stored, extracted, sha256 in read_package(package):
         how = "zlib" if method == ZLIB else "stored"
-        print(f"{name}\t{how}\t{stored} bytes stored\t{extracted} bytes")
+        print(f"{name}\t{how}\t{stored} bytes stored\t{extracted} bytes\tSHA-256 {sha256}")
 
 
 def extract(package, folder):
-    entries = read_payload(package)
     os.makedirs(folder, exist_ok=True)
     if os.listdir(folder):
         raise FormatError(f"{folder} is not an empty folder")
-    with open(package, "rb") as source:
-        for name, method, offset, stored, extracted in entries:
-            source.seek(offset)
-            with open(os.path.join(folder, name), "xb") as target:
-                if method == STORED:
-                    copy_stream(source, target, stored)
-                    continue
-                inflater = zlib.decompressobj()
-                left = stored
-                while left:
-                    piece = source.read(min(PIECE, left))
-                    left -= len(piece)
-                    target.write(inflater.decompress(piece))
-                target.write(inflater.flush())
-                if not inflater.eof or target.tell() != extracted:
-                    raise FormatError(f"{package}: {name} does not inflate to its size")
+    read_package(package, folder)
 
 
 def main(arguments):
@@ -233,7 +360,7 @@ def main(arguments):
         else:
             print(__doc__, file=sys.stderr)
             return 64
-    except (FormatError, OSError, KeyError, zlib.error) as error:
+    except (FormatError, OSError, KeyError, ValueError, zlib.error, struct.error) as error:
         print(f"scripts/package: {error}", file=sys.stderr)
         return 1
     return 0

@@ -12,7 +12,10 @@
 #include "log/TrustedObject.h"
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
+#include "tests/support/EventTrace.h"
 #include "tests/support/LauncherWorld.h"
+#include "tests/support/RunRecordReader.h"
+#include "tests/support/ScratchFiles.h"
 #include "tests/tools/StandInProtocol.h"
 
 namespace {
@@ -23,6 +26,7 @@ using testing_support::LauncherWorld;
 using testing_support::StartedLine;
 using testing_support::SucceededLine;
 
+const std::wstring PackageSha256 = testing_support::Sha256Text("package contents");
 const std::string Refused = "Another patch is being applied. Error code: 1618.\r\n";
 const std::string RefusedLog =
     "[ERROR] Another patch is being applied: Global\\Mendora.Launcher.PatchRun exists - rivlet.exe is not started.";
@@ -76,7 +80,10 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   ASSERT_EQ(detached.Result.ExitCode, 0u);
   ASSERT_TRUE(detached.Log.Has("[INFO] Detach was signaled."));
   ASSERT_TRUE(DeleteFileW((World.ToolPath() + stand_in::RecordSuffix).c_str()));
+  const auto running = testing_support::ReadRunRecord(PackageSha256);
+  ASSERT_EQ(running.State, L"running");
 
+  const testing_support::EventTrace trace;
   const auto second = World.Run(L"");
   EXPECT_EQ(second.Result.ExitCode, 1618u);
   EXPECT_EQ(second.Result.Stdout, "");
@@ -84,6 +91,15 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   EXPECT_TRUE(second.Log.Has(RefusedLog));
   EXPECT_FALSE(second.Tool.has_value()) << "a second tool was started";
   EXPECT_EQ(RunningTools(), 1u) << "the first tool should still run, alone";
+  // A run that starts no tool leaves the running one's record as it was.
+  const auto untouched = testing_support::ReadRunRecord(PackageSha256);
+  EXPECT_EQ(untouched.State, L"running");
+  EXPECT_EQ(untouched.Started, running.Started);
+  EXPECT_EQ(untouched.Log, detached.Log.Path);
+  const auto events = trace.WaitForEventsWith(second.Log.Path, 1, 0);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Type, EVENTLOG_WARNING_TYPE);
+  EXPECT_EQ(events[0].Id, 1010u);
 
   // The mark ends with the tool that held it.
   WaitForToolsToEnd();
@@ -92,6 +108,26 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   EXPECT_EQ(afterwards.Result.ExitCode, 0u);
   EXPECT_EQ(afterwards.Result.Stdout, StartedLine + SucceededLine);
   EXPECT_TRUE(afterwards.Tool.has_value());
+}
+
+// The mark is the tool's: a process the tool starts, and the watch that
+// outlives the launcher, hold none of it.
+TEST_F(PatchRun, TheMarkEndsWithTheToolNotWithWhatTheToolStarted) {
+  const std::wstring grandchildScript = World.InstallFolder() + L"\\grandchild.script";
+  ASSERT_TRUE(testing_support::WriteFileBytes(grandchildScript, "sleep 30000\n"));
+  ASSERT_TRUE(World.InstallTool(CurrentTool, "grandchild " + programs::ToUtf8(grandchildScript) +
+                                                 "\nout Patch validation finished\\n\nsleep 500\nexit 0\n"));
+  const auto detached = World.Run(L"/detach");
+  ASSERT_EQ(detached.Result.ExitCode, 0u);
+  // Ended once the tool has, and its pipes, which the grandchild holds, had their drain.
+  ASSERT_EQ(testing_support::WaitForRunRecordState(PackageSha256, L"ended", 30000).State, L"ended");
+  ASSERT_EQ(RunningTools(), 1u) << "the grandchild should still run";
+
+  // The grandchild runs from the tool's file: only the script is new.
+  ASSERT_TRUE(testing_support::WriteFileBytes(World.ToolPath() + stand_in::ScriptSuffix, "exit 0\n"));
+  const auto afterwards = World.Run(L"");
+  EXPECT_EQ(afterwards.Result.ExitCode, 0u);
+  EXPECT_FALSE(afterwards.Log.Has(RefusedLog));
 }
 
 TEST_F(PatchRun, AMutexOfThatNameIsJudgedByItsOwnerAfterTheToolIsFound) {

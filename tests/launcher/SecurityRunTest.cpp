@@ -76,6 +76,34 @@ TEST(Security, ADllPlantedBesideTheLauncherIsNeverLoaded) {
   }
 }
 
+// Where the search flags are refused, a system DLL is loaded by its full
+// path in the system folder; a DLL of its name planted beside the program,
+// which Wine is told to prefer as Windows would from there, is not it.
+TEST(Security, ASystemDllLoadedByItsFullPathIsNeverOnePlantedBesideTheProgram) {
+  ScratchFolder scratch(L"fullpath");
+  const std::wstring planted = scratch / L"version.dll";
+  ASSERT_TRUE(CopyFileW((BinaryFolder() + L"PlantedVersion.dll").c_str(), planted.c_str(), FALSE));
+  const std::wstring marker = planted + L".loaded";
+  for (const wchar_t* program : {L"VersionImporter.exe", L"FullPathLoader.exe"}) {
+    ASSERT_TRUE(CopyFileW((BinaryFolder() + program).c_str(), (scratch / program).c_str(), FALSE));
+  }
+  testing_support::WineAppDefaults controlSettings(L"VersionImporter.exe");
+  controlSettings.PreferNativeDll(L"version");
+  testing_support::WineAppDefaults loaderSettings(L"FullPathLoader.exe");
+  loaderSettings.PreferNativeDll(L"version");
+
+  ProgramRequest control;
+  control.Program = scratch / L"VersionImporter.exe";
+  testing_support::RunProgram(control);
+  ASSERT_TRUE(FileExists(marker)) << "the planted DLL should load into the control program";
+  DeleteFileW(marker.c_str());
+
+  ProgramRequest loader;
+  loader.Program = scratch / L"FullPathLoader.exe";
+  EXPECT_EQ(testing_support::RunProgram(loader).ExitCode, 0u);
+  EXPECT_FALSE(FileExists(marker));
+}
+
 TEST(Security, ABlankInTheInstallFolderCannotStartAnotherProgram) {
   ScratchFolder scratch(L"split");
   LauncherWorld world(L"C:\\Program Files\\Valcrest", scratch / L"pkg");

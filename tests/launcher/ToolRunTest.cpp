@@ -7,8 +7,10 @@
 
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
+#include "tests/support/EventTrace.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/RunLog.h"
+#include "tests/support/RunRecordReader.h"
 #include "tests/support/ScratchFiles.h"
 
 namespace {
@@ -51,6 +53,7 @@ class ToolRun : public ::testing::Test {
 };
 
 TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
+  const testing_support::EventTrace trace;
   const auto outcome = RunTool("out first line\\n\nerr a warning\\n\nout last line\\n\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "first line\r\nlast line\r\n" + SucceededLine);
@@ -63,6 +66,17 @@ TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
   EXPECT_EQ(log.IndexOf("[INFO] END joins."), stdoutJoin + 2);
   EXPECT_EQ(log.IndexOf("[INFO] rivlet.exe returned with ERROR_SUCCESS."), stdoutJoin + 3);
   EXPECT_FALSE(log.HasPrefix("[INFO] CancelIoEx"));
+
+  // A run that waited completes its record and its one event itself.
+  const auto record = testing_support::ReadRunRecord(testing_support::Sha256Text("package contents"));
+  EXPECT_EQ(record.State, L"ended");
+  EXPECT_EQ(record.ExitCode, 0u);
+  EXPECT_EQ(record.Detached, 0u);
+  const auto events = trace.WaitForEventsWith(outcome.Log.Path, 1, 0);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].Type, EVENTLOG_INFORMATION_TYPE);
+  EXPECT_EQ(events[0].Id, 1000u);
+  EXPECT_EQ(events[0].Strings.front(), L"Patch execution finished successfully.");
 }
 
 // A run's log is read while it runs (by admins, by collection tools): no line
@@ -134,6 +148,56 @@ TEST_F(ToolRun, DetachEndsTheRunWhileTheToolGoesOn) {
   EXPECT_EQ(log.IndexOf("[INFO] Detach was signaled."), cancelStdout + 5);
 }
 
+// After a detach a watch takes over the tool's pipes and its end: the tool's
+// later write succeeds (the tool would end with WriteFailedExitCode), and the
+// log, the record and the event log learn how the tool ended.
+TEST_F(ToolRun, ADetachedToolsEndReachesTheLogTheRecordAndTheEventLog) {
+  const std::wstring sha = testing_support::Sha256Text("package contents");
+  const testing_support::EventTrace trace;
+  ASSERT_TRUE(trace.Readable());
+  const auto outcome = RunTool(
+      "out Patch validation finished\\n\nsleep 500\nout-or-fail after the marker\\n\nsleep 3000\nexit 7\n",
+      L"/detach");
+  const auto running = testing_support::ReadRunRecord(sha);
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_EQ(outcome.Result.Stdout, StartedLine + "Patch validation finished\r\n");
+  EXPECT_FALSE(outcome.Result.PipesOutlivedProgram) << "the watch holds none of the launcher's standard handles";
+  EXPECT_EQ(running.State, L"running");
+  EXPECT_FALSE(running.ExitCode.has_value());
+  EXPECT_EQ(running.Detached, 1u);
+  EXPECT_EQ(running.ToolVersion, L"7.9.12.40");
+  EXPECT_EQ(running.Log, outcome.Log.Path);
+  EXPECT_EQ(running.Started.size(), 24u);
+
+  const auto ended = testing_support::WaitForRunRecordState(sha, L"ended", 30000);
+  EXPECT_EQ(ended.ExitCode, 7u);
+  EXPECT_EQ(ended.Started, running.Started);
+  EXPECT_EQ(ended.Ended.size(), 24u);
+  ASSERT_TRUE(LauncherWorld::WaitForWatchesToEnd(30000));
+
+  const auto log = testing_support::ReadLogFile(outcome.Log.Path);
+  DeleteFileW(outcome.Log.Path.c_str());
+  const int detached = log.IndexOf("[INFO] Detach was signaled.");
+  ASSERT_GE(detached, 0);
+  EXPECT_GT(log.IndexOf("[INFO] rivlet.exe: after the marker"), detached);
+  ASSERT_GE(log.Messages.size(), 2u);
+  EXPECT_EQ(log.Messages[log.Messages.size() - 2], "[INFO] The launcher had already ended; rivlet.exe ended now.");
+  EXPECT_EQ(log.Messages.back(), "[ERROR] " + ToUtf8(World.ToolPath()) + " returned 7");
+
+  const auto events = trace.WaitForEventsWith(outcome.Log.Path, 2, 10000);
+  ASSERT_EQ(events.size(), 2u);
+  const std::vector<std::wstring> facts = {L"7.9.12.40", sha, outcome.Log.Path};
+  EXPECT_EQ(events[0].Type, EVENTLOG_INFORMATION_TYPE);
+  EXPECT_EQ(events[0].Id, 1002u);
+  EXPECT_EQ(events[0].StringCount, 5);
+  EXPECT_EQ(events[0].Strings, (std::vector<std::wstring>{L"Patch validation finished; rivlet.exe goes on patching.",
+                                                          L"0", facts[0], facts[1], facts[2]}));
+  EXPECT_EQ(events[1].Type, EVENTLOG_ERROR_TYPE);
+  EXPECT_EQ(events[1].Id, 1101u);
+  EXPECT_EQ(events[1].Strings, (std::vector<std::wstring>{L"Patch execution finished with error code: 7.", L"7",
+                                                          facts[0], facts[1], facts[2]}));
+}
+
 TEST_F(ToolRun, AMarkerSplitAcrossTwoWritesIsFound) {
   const auto outcome = RunTool("out Patch valid\nsleep 200\nout ation finished\nsleep 60000\n", L"/detach");
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
@@ -200,13 +264,18 @@ class ShortLimitsToolRun : public ToolRun {
 };
 
 TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning) {
-  const auto outcome = RunTool("out working\\n\nsleep 30000\nexit 0\n");
+  const auto outcome = RunTool("out working\\n\nsleep 6000\nexit 0\n");
   EXPECT_EQ(outcome.Result.ExitCode, 1460u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "working\r\n");
   EXPECT_EQ(outcome.Result.Stderr, "Failed to monitor patch execution. Error code: 258.\r\n");
   EXPECT_TRUE(outcome.Log.Has("[ERROR] Timeout reached."));
   EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
   EXPECT_TRUE(ToolStillRuns());
+  // The watch records the end the launcher did not wait for.
+  const auto record =
+      testing_support::WaitForRunRecordState(testing_support::Sha256Text("package contents"), L"ended", 30000);
+  EXPECT_EQ(record.ExitCode, 0u);
+  EXPECT_EQ(record.Detached, 1u);
 }
 
 TEST_F(ShortLimitsToolRun, AGrandchildHoldingThePipesDelaysTheEndOnlyByTheJoins) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ProcessAccount.h"
 #include "package/StagingFolderSecurity.h"
 #include "tests/support/AccessEntries.h"
 
@@ -13,7 +14,7 @@ namespace {
 // protected flag: the descriptor the package creates its folder with is
 // checked as data here.
 TEST(StagingFolderSecurity, IsProtectedAndGivesFullControlToSystemAdministratorsAndTheOwnAccountOnly) {
-  const mw::LocalMemory ownText = OwnAccountSid();
+  const mw::LocalMemory ownText = ProcessAccount().SidText();
   const std::wstring own = ownText ? static_cast<const wchar_t*>(ownText.Get()) : L"";
   ASSERT_EQ(own.rfind(L"S-1-", 0), 0u) << own.size();
   const mw::LocalMemory descriptor = StagingFolderDescriptor(own.c_str());

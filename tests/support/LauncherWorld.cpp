@@ -1,7 +1,12 @@
 #include "tests/support/LauncherWorld.h"
 
+#include <algorithm>
+#include <ctime>
+
 #include "tests/programs/ProcessList.h"
+#include "tests/support/EventTrace.h"
 #include "tests/support/ProductRegistration.h"
+#include "tests/support/RunRecordReader.h"
 #include "tests/support/ScratchFiles.h"
 
 namespace testing_support {
@@ -28,8 +33,12 @@ void LauncherWorld::Prepare(const wchar_t* launcherBuild) {
 LauncherWorld::~LauncherWorld() { RemoveEverything(); }
 
 void LauncherWorld::RemoveEverything() const {
-  // A tool left running after a detach or a time-out holds its folder.
+  // A tool left running after a detach or a time-out holds its folder, and
+  // its watch (the launcher's image) holds the package folder and the log.
+  // Once the tool has gone the watch ends by itself, within its drain.
   programs::EndProcesses(L"rivlet.exe");
+  if (!WaitForWatchesToEnd(15000)) programs::EndProcesses(L"Mendora.Launcher.exe");
+  RemoveRunRecords();
   RemoveProductRegistration();
   RemoveTree(Install);
   // A package at a drive root: only what the world put there.
@@ -38,6 +47,16 @@ void LauncherWorld::RemoveEverything() const {
   } else {
     RemoveTree(Package);
   }
+}
+
+bool LauncherWorld::WaitForWatchesToEnd(DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  for (const auto& watch : programs::OpenProcesses(L"Mendora.Launcher.exe", SYNCHRONIZE)) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    if (WaitForSingleObject(watch.Handle.Get(), left) != WAIT_OBJECT_0) return false;
+  }
+  return true;
 }
 
 bool LauncherWorld::InstallTool(const std::optional<FileVersion>& version, const std::string& script) {
@@ -57,9 +76,20 @@ LauncherOutcome LauncherWorld::Run(const std::optional<std::wstring>& sfxcmd, DW
 
 LauncherOutcome LauncherWorld::Run(ProgramRequest request) const {
   request.Program = LauncherPath();
+  EventTrace::Enable(request.Environment);
+  // Wine hands a freed process id out again at once, and a watch may still
+  // hold the log of an earlier launcher that had this one's id: one started
+  // in the same second would find its log's name taken.
+  long long firstSecond = 0;
+  request.BeforeResume = [&, before = std::move(request.BeforeResume)](DWORD processId) {
+    firstSecond = FirstFreeLogSecond(processId);
+    while (static_cast<long long>(std::time(nullptr)) < firstSecond) Sleep(20);
+    if (before) before(processId);
+  };
   LauncherOutcome outcome;
   outcome.Result = RunProgram(request);
-  outcome.Log = ReadRunLog(outcome.Result);
+  outcome.Log = ReadRunLog(outcome.Result.ProcessId, std::max(outcome.Result.StartSeconds, firstSecond + 1),
+                           outcome.Result.EndSeconds);
   outcome.Tool = ReadStandInRecord(ToolPath());
   return outcome;
 }

@@ -53,9 +53,14 @@ class LauncherWorld {
   std::wstring LauncherPath() const { return PackagePath(L"Mendora.Launcher.exe"); }
 
   bool InstallTool(const std::optional<FileVersion>& version, const std::string& script = "");
+
+  // Waits until no launcher image runs, at most timeoutMs: a watch ends once
+  // its tool has ended and its pipes are drained. Whether none is left.
+  static bool WaitForWatchesToEnd(DWORD timeoutMs);
   bool AddPackageFile(const std::wstring& name);
 
-  // Runs the launcher copy with SFXCMD set (or unset), from the test's folder.
+  // Runs the launcher copy with SFXCMD set (or unset), from the test's folder,
+  // printing its events (EventTrace).
   LauncherOutcome Run(const std::optional<std::wstring>& sfxcmd, DWORD timeoutMs = 120000) const;
   // The same with a request of the test's own; its program is the launcher copy.
   LauncherOutcome Run(ProgramRequest request) const;

@@ -71,6 +71,19 @@ RunLog ReadRunLog(DWORD processId, long long startSeconds, long long endSeconds)
   return log;
 }
 
+long long FirstFreeLogSecond(DWORD processId) {
+  const std::wstring suffix = L"-" + std::to_wstring(processId) + L".txt";
+  constexpr std::size_t PrefixLength = std::size(L"Mendora.Launcher-") - 1;
+  long long first = 0;
+  for (const std::wstring& name : LogFileNames()) {
+    if (name.size() <= PrefixLength + suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
+      continue;
+    }
+    first = std::max(first, std::stoll(name.substr(PrefixLength, name.size() - PrefixLength - suffix.size())) + 1);
+  }
+  return first;
+}
+
 std::set<std::wstring> LogFileNames() {
   const std::vector<std::wstring> names = FolderEntries(LogFolder(), L"*.txt");
   return std::set<std::wstring>(names.begin(), names.end());

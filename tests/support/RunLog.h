@@ -35,6 +35,10 @@ RunLog ReadRunLog(const ProgramResult& run);
 RunLog ReadRunLog(DWORD processId, long long startSeconds, long long endSeconds);
 RunLog ReadLogFile(const std::wstring& path);
 
+// The first second from which a launcher with this process id finds no log
+// of that name (a log left behind has the second it was made in).
+long long FirstFreeLogSecond(DWORD processId);
+
 // Names of the files in the log folder, to find the log of a launcher that
 // something else started.
 std::set<std::wstring> LogFileNames();

@@ -29,4 +29,6 @@ void WineAppDefaults::PreferNativeDll(const std::wstring& dllName) {
   SetText(Key + L"\\DllOverrides", dllName.c_str(), L"native,builtin");
 }
 
+void WineAppDefaults::DisableDll(const std::wstring& dllName) { SetText(Key + L"\\DllOverrides", dllName.c_str(), L""); }
+
 }  // namespace testing_support

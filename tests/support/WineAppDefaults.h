@@ -18,6 +18,8 @@ class WineAppDefaults {
   // Prefer a DLL of this name from the program's own folder, as Windows's
   // search order would.
   void PreferNativeDll(const std::wstring& dllName);
+  // Never load a DLL of this name, as if the system had none.
+  void DisableDll(const std::wstring& dllName);
 
  private:
   std::wstring Key;

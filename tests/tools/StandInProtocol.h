@@ -24,4 +24,7 @@ inline constexpr char EnvironmentTag[] = "environment ";
 // tests ask for.
 inline constexpr DWORD ToolErrorExitCode = 0xBAD5C817u;
 
+// An out-or-fail write failed: nobody read the tool's output any more.
+inline constexpr DWORD WriteFailedExitCode = 0xBAD5C109u;
+
 }  // namespace stand_in

@@ -10,9 +10,9 @@ HANDLE StreamHandle(Stream stream) {
   return GetStdHandle(stream == Stream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
 }
 
-void WriteOnce(Stream stream, std::string_view bytes) {
+bool WriteOnce(Stream stream, std::string_view bytes) {
   DWORD written = 0;
-  WriteFile(StreamHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  return WriteFile(StreamHandle(stream), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE;
 }
 
 void FailTool(std::string_view reason) {

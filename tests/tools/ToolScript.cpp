@@ -81,7 +81,7 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
   const std::size_t space = line.find(' ');
   const std::string_view name = line.substr(0, space);
   const std::string_view argument = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
-  const bool isWrite = name == "out" || name == "err";
+  const bool isWrite = name == "out" || name == "err" || name == "out-or-fail";
   if (!pendingTimestamp.empty() && !isWrite && name != "exit") {
     error = "timestamp must be followed by out, err or exit";
     return false;
@@ -90,8 +90,8 @@ bool ParseCommand(std::string_view line, std::vector<ScriptCommand>& commands, s
   if (isWrite) {
     std::string bytes;
     if (!ParseText(argument, bytes, error)) return false;
-    commands.push_back(
-        WriteBytes{name == "out" ? Stream::Out : Stream::Err, std::move(bytes), std::exchange(pendingTimestamp, {})});
+    commands.push_back(WriteBytes{name == "err" ? Stream::Err : Stream::Out, std::move(bytes),
+                                  std::exchange(pendingTimestamp, {}), name == "out-or-fail"});
     return true;
   }
   if (name == "write-to") {

@@ -17,6 +17,8 @@
 //
 //   out <text>         one WriteFile of <text> to stdout, nothing added
 //   err <text>         the same to stderr
+//   out-or-fail <text> the same as out, but a failed write (the reader is
+//                      gone) ends the tool with WriteFailedExitCode
 //   write-to <handle> <text>
 //                      one WriteFile of <text> to the handle with this value,
 //                      in hex (one the tool was meant to inherit, or not),
@@ -43,6 +45,7 @@ struct WriteBytes {
   Stream Target;
   std::string Bytes;
   std::wstring TimestampFile;  // empty: no time recorded
+  bool ExitOnFailure = false;
 };
 struct WriteToHandle {
   std::uintptr_t Handle;

@@ -23,14 +23,11 @@ void SaveTimestamp(const std::wstring& file, LARGE_INTEGER time) {
 }
 
 void Write(const WriteBytes& write) {
-  if (write.TimestampFile.empty()) {
-    WriteOnce(write.Target, write.Bytes);
-    return;
-  }
   const LARGE_INTEGER before = Now();
-  WriteOnce(write.Target, write.Bytes);
+  const bool wrote = WriteOnce(write.Target, write.Bytes);
   // Saved after the write so the file I/O does not count as latency.
-  SaveTimestamp(write.TimestampFile, before);
+  if (!write.TimestampFile.empty()) SaveTimestamp(write.TimestampFile, before);
+  if (!wrote && write.ExitOnFailure) ExitProcess(WriteFailedExitCode);
 }
 
 // Tells on stdout whether the handle let it write: whether it was inherited.

@@ -1,4 +1,4 @@
-#include "package/HandleListAttribute.h"
+#include "base/HandleListAttribute.h"
 
 namespace {
 

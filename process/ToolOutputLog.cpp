@@ -1,0 +1,88 @@
+#include "process/ToolOutputLog.h"
+
+#include "log/Log.h"
+
+namespace {
+
+constexpr DWORD ReadSize = 4090;
+constexpr DWORD CancelRepeatMs = 20;
+
+void LogPipe(HANDLE pipe, bool keepLines) {
+  char buffer[ReadSize];
+  ToolOutputLines lines;
+  DWORD count = 0;
+  while (ReadFile(pipe, buffer, ReadSize, &count, nullptr) && count != 0) {
+    if (keepLines) lines.Add(buffer, count);
+  }
+  if (keepLines) lines.Finish();
+}
+
+}  // namespace
+
+void ToolOutputLines::Add(const char* bytes, std::size_t count) {
+  Decoder.Decode(bytes, count, Text);
+  Take(Text);
+}
+
+void ToolOutputLines::Finish() {
+  Decoder.Finish(Text);
+  Take(Text);
+  if (!Line.empty()) LogLine();
+}
+
+void ToolOutputLines::Take(const std::wstring& text) {
+  for (const wchar_t character : text) {
+    if (character == L'\n') {
+      if (!Line.empty() && Line.back() == L'\r') Line.pop_back();
+      LogLine();
+      continue;
+    }
+    // Only a line that goes on is cut, so a full one ending here leaves no empty piece.
+    if (Line.size() == MaxLineLength) LogLine();
+    Line.push_back(character);
+  }
+}
+
+void ToolOutputLines::LogLine() {
+  WriteLog(ToolLineFormat, Line.c_str());
+  Line.clear();
+}
+
+ToolOutputReaders::ToolOutputReaders() {
+  for (Reader& reader : Readers) reader.Ended.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines) {
+  Readers[0].Pipe = stdoutRead;
+  Readers[1].Pipe = stderrRead;
+  for (const Reader& reader : Readers) {
+    if (!reader.Ended) return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  DWORD firstError = 0;
+  for (Reader& reader : Readers) {
+    const HANDLE pipe = reader.Pipe;
+    const HANDLE ended = reader.Ended.Get();
+    const DWORD error = reader.Thread.Start([pipe, ended, keepLines] {
+      LogPipe(pipe, keepLines);
+      SetEvent(ended);
+    });
+    // A reader that never ran has nothing for Finish to wait for.
+    if (error != 0) SetEvent(ended);
+    if (firstError == 0) firstError = error;
+  }
+  return firstError;
+}
+
+void ToolOutputReaders::Finish(DWORD drainMs, std::uint64_t joinMs) {
+  if (!Readers[0].Ended || !Readers[1].Ended) return;
+  const HANDLE ended[] = {Readers[0].Ended.Get(), Readers[1].Ended.Get()};
+  if (WaitForMultipleObjects(2, ended, TRUE, drainMs) != WAIT_OBJECT_0) {
+    // A cancel reaches only a read already pending, so it is repeated until
+    // both readers are out, within the join's bound.
+    const ULONGLONG deadline = GetTickCount64() + joinMs;
+    do {
+      for (const Reader& reader : Readers) CancelIoEx(reader.Pipe, nullptr);
+    } while (WaitForMultipleObjects(2, ended, TRUE, CancelRepeatMs) != WAIT_OBJECT_0 && GetTickCount64() < deadline);
+  }
+  for (Reader& reader : Readers) reader.Thread.Join(joinMs);
+}

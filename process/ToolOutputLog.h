@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "base/UniqueHolder.h"
+#include "process/Utf8Decoder.h"
+#include "process/WorkerThread.h"
+
+// Every line of the tool's output that the log keeps starts with this, after
+// the level tag, so a reader tells the tool's words from the launcher's.
+inline constexpr wchar_t ToolLineFormat[] = L"[INFO] rivlet.exe: %s";
+
+// Turns the tool's output bytes into log lines: split on LF (a CR before it
+// dropped), decoded as the echo decodes them, one log line each. Memory stays
+// bounded: a line longer than MaxLineLength is logged in pieces of that size.
+class ToolOutputLines {
+ public:
+  static constexpr std::size_t MaxLineLength = 4096;
+
+  // Logs every line these bytes complete.
+  void Add(const char* bytes, std::size_t count);
+  // Logs what is left: a last line without its LF, or a sequence cut short.
+  void Finish();
+
+ private:
+  void Take(const std::wstring& text);
+  void LogLine();
+
+  Utf8Decoder Decoder;
+  std::wstring Text;
+  std::wstring Line;
+};
+
+// Reads both of the tool's output pipes to their end on worker threads of
+// their own, keeping the tool's lines in the log or only draining them, so
+// that the tool's writes never fail and never block. The pipe handles stay
+// with their owner, who keeps them open until Finish has returned.
+class ToolOutputReaders {
+ public:
+  ToolOutputReaders();
+
+  // 0, or the error of a reader that could not start. Finish must follow
+  // whatever it returned: a reader still held ends the program.
+  DWORD Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines);
+
+  // Once the tool has ended: waits up to drainMs for both pipes to end (a
+  // process the tool started may still hold them), then cancels the reads
+  // still pending, and joins both readers, at most joinMs each.
+  void Finish(DWORD drainMs, std::uint64_t joinMs);
+
+ private:
+  struct Reader {
+    HANDLE Pipe = nullptr;
+    mw::UniqueHandle Ended;  // set when the reader's pipe ended or its read failed
+    WorkerThread Thread;
+  };
+
+  Reader Readers[2];
+};

@@ -1,0 +1,88 @@
+#include "tests/support/RunRecordReader.h"
+
+#include "base/Sha256.h"
+#include "base/UniqueHolder.h"
+
+namespace testing_support {
+
+namespace {
+
+constexpr wchar_t RecordsKey[] = L"SOFTWARE\\Mendora\\Launcher\\Patches";
+
+std::wstring Text(HKEY key, const wchar_t* name) {
+  wchar_t buffer[2048] = {};
+  DWORD size = sizeof buffer - sizeof(wchar_t);
+  DWORD type = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  return std::wstring(buffer, size / sizeof(wchar_t)).c_str();
+}
+
+std::optional<DWORD> Number(HKEY key, const wchar_t* name) {
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+}  // namespace
+
+RunRecordValues ReadRunRecord(const std::wstring& packageSha256) {
+  RunRecordValues values;
+  HKEY key = nullptr;
+  const std::wstring path = std::wstring(RecordsKey) + L"\\" + packageSha256;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return values;
+  }
+  values.Exists = true;
+  values.State = Text(key, L"State");
+  values.ExitCode = Number(key, L"ExitCode");
+  values.Started = Text(key, L"Started");
+  values.Ended = Text(key, L"Ended");
+  values.ToolVersion = Text(key, L"ToolVersion");
+  values.Detached = Number(key, L"Detached");
+  values.Log = Text(key, L"Log");
+  RegCloseKey(key);
+  return values;
+}
+
+RunRecordValues WaitForRunRecordState(const std::wstring& packageSha256, const std::wstring& state,
+                                      DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  RunRecordValues values = ReadRunRecord(packageSha256);
+  while (values.State != state && GetTickCount64() < deadline) {
+    Sleep(50);
+    values = ReadRunRecord(packageSha256);
+  }
+  return values;
+}
+
+void RemoveRunRecords() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mendora\\Launcher", 0,
+                    KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+    return;
+  }
+  RegDeleteTreeW(key, L"Patches");
+  RegCloseKey(key);
+}
+
+std::wstring Sha256Text(const std::string& bytes) {
+  Sha256 hash;
+  unsigned char digest[Sha256Size] = {};
+  if (hash.Start() != 0 || hash.Add(bytes.data(), bytes.size()) != 0 || hash.Finish(digest) != 0) return {};
+  std::wstring text;
+  for (const unsigned char byte : digest) {
+    text += L"0123456789abcdef"[byte >> 4];
+    text += L"0123456789abcdef"[byte & 0x0F];
+  }
+  return text;
+}
+
+}  // namespace testing_support
