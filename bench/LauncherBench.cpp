@@ -307,6 +307,7 @@ bool LauncherBench::PackageRun(std::vector<ResultRow>& rows) {
   std::vector<double> packageMs;
   std::vector<double> copyMs;
   std::vector<double> hashMs;
+  std::vector<double> patchHashMs;
   std::vector<double> floorMs;
   const bool timed = WarmedRounds([&](bool counted) {
     const Run package = RunDirect(Settings.LargePackage, L"");
@@ -317,28 +318,33 @@ bool LauncherBench::PackageRun(std::vector<ResultRow>& rows) {
     const Run tiny = RunDirect(Settings.TinyPackage, L"");
     if (!packageWorked(tiny)) return false;
     const double hash = HashMilliseconds(Settings.LargePackage);
-    if (hash < 0) return Fail("the SHA-256 of the large package could not be computed");
+    const double patchHash = HashMilliseconds(Settings.LargePatch);
+    if (hash < 0 || patchHash < 0) return Fail("the SHA-256 of the large package or patch could not be computed");
     if (!counted) return true;
     packageMs.push_back(TicksToMilliseconds(package.Result.EndTicks - package.Result.StartTicks));
     copyMs.push_back(TicksToMilliseconds(copy.Result.EndTicks - copy.Result.StartTicks));
     floorMs.push_back(TicksToMilliseconds(tiny.Result.EndTicks - tiny.Result.StartTicks));
     hashMs.push_back(hash);
+    patchHashMs.push_back(patchHash);
     return true;
   });
   if (!timed) return false;
   const double package = Median(packageMs);
   const double copy = Median(copyMs);
   const double hash = Median(hashMs);
+  const double patchHash = Median(patchHashMs);
   const double start = Median(floorMs);
-  const double floor = hash + copy + start;
+  const double floor = hash + patchHash + copy + start;
   rows.push_back({"SHA-256 of the large package's bytes, CNG, in one process (for reference)", Milliseconds(hash), "-",
                   "-", "", false});
+  rows.push_back({"SHA-256 of the large patch, which the launcher takes for the run record (for reference)",
+                  Milliseconds(patchHash), "-", "-", "", false});
   rows.push_back({"Plain copy of the large patch, cmd /c copy /b (for reference)", Milliseconds(copy), "-", "-", "",
                   false});
   rows.push_back({"Package run with a tiny patch: package, launcher and tool started (for reference)",
                   Milliseconds(start), "-", "-", "", false});
   rows.push_back({"Package run extracting the large patch (the launcher ends at once)", Milliseconds(package),
-                  "SHA-256 + copy + tiny package run " + Milliseconds(floor), Fixed(package / floor, 2) + "x",
+                  "both SHA-256 + copy + tiny package run " + Milliseconds(floor), Fixed(package / floor, 2) + "x",
                   "<= 1.1x", package / floor <= 1.1});
 
   std::vector<double> privateMb[2];

@@ -38,8 +38,9 @@ class LauncherBench {
   bool DetachLatency(std::vector<ResultRow>& rows);
   bool EndLatency(std::vector<ResultRow>& rows);
   // The package extracting the large patch against the floor it stands on
-  // (hashing its bytes, copying the patch, starting the package, the
-  // launcher and its tool), and the package's memory with either patch.
+  // (hashing its bytes, the launcher hashing the patch for its run record,
+  // copying the patch, starting the package, the launcher and its tool),
+  // and the package's memory with either patch.
   bool PackageRun(std::vector<ResultRow>& rows);
 
  private:
