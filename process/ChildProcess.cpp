@@ -34,25 +34,24 @@ DWORD CreateOutputPipe(mw::UniqueHandle& read, mw::UniqueHandle& write) {
   return 0;
 }
 
-DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDirectory, HANDLE stdinChild,
-                          HANDLE stdoutWrite, HANDLE stderrWrite, mw::UniqueHandle& process) {
+DWORD CreateWithOnlyTheseHandles(const wchar_t* program, const wchar_t* commandLine, const wchar_t* workingFolder,
+                                 HANDLE input, HANDLE output, HANDLE error, DWORD flags, PROCESS_INFORMATION& created) {
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdInput = stdinChild;
-  startup.StartupInfo.hStdOutput = stdoutWrite;
-  startup.StartupInfo.hStdError = stderrWrite;
-  PROCESS_INFORMATION created{};
+  startup.StartupInfo.hStdInput = input;
+  startup.StartupInfo.hStdOutput = output;
+  startup.StartupInfo.hStdError = error;
 
-  // The child inherits exactly its own stream handles and nothing else the
-  // launcher holds, so no stray handle keeps its pipes or files open.
+  // The program inherits exactly its own stream handles and nothing else the
+  // caller holds, so no stray handle keeps its pipes or files open.
   HANDLE inherited[3];
   std::size_t count = 0;
-  for (HANDLE handle : {stdinChild, stdoutWrite, stderrWrite}) {
+  for (HANDLE handle : {input, output, error}) {
     if (handle != nullptr) inherited[count++] = handle;
   }
   HandleListAttribute attributes;
-  // Starting without the list would hand the child every inheritable handle.
+  // Starting without the list would hand the program every inheritable handle.
   if (!attributes.Make(inherited, count)) return GetLastError();
   startup.lpAttributeList = attributes.List();
 
@@ -62,12 +61,20 @@ DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDire
       !writableCommandLine.Assign(commandLine, length)) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
+  if (!CreateProcessW(program, writableCommandLine.GetBuffer(length), nullptr, nullptr, TRUE,
+                      flags | EXTENDED_STARTUPINFO_PRESENT, nullptr, workingFolder, &startup.StartupInfo, &created)) {
+    return GetLastError();
+  }
+  return 0;
+}
 
-  const BOOL started = CreateProcessW(nullptr, writableCommandLine.GetBuffer(length), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, workingDirectory,
-                                      &startup.StartupInfo, &created);
-  const DWORD error = GetLastError();
-  if (!started) return error;
+DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDirectory, HANDLE stdinChild,
+                          HANDLE stdoutWrite, HANDLE stderrWrite, mw::UniqueHandle& process) {
+  PROCESS_INFORMATION created{};
+  if (const DWORD error = CreateWithOnlyTheseHandles(nullptr, commandLine, workingDirectory, stdinChild, stdoutWrite,
+                                                     stderrWrite, CREATE_NO_WINDOW, created)) {
+    return error;
+  }
   const mw::UniqueHandle thread(created.hThread);
   process.Reset(created.hProcess);
   return 0;

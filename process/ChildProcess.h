@@ -15,6 +15,12 @@
 // inheritable (both ends are closed then).
 DWORD CreateOutputPipe(mw::UniqueHandle& read, mw::UniqueHandle& write);
 
+// Starts `program` (null: the command line's first token) with the given
+// standard handles (null ones are left out) as the only handles it inherits,
+// and the creation flags. 0 and the new process and thread, or the error.
+DWORD CreateWithOnlyTheseHandles(const wchar_t* program, const wchar_t* commandLine, const wchar_t* workingFolder,
+                                 HANDLE input, HANDLE output, HANDLE error, DWORD flags, PROCESS_INFORMATION& created);
+
 // Starts a hidden child with the given standard handles (null ones are left
 // out) as the only handles it inherits. 0 and the process handle, or the error.
 DWORD CreateHiddenProcess(const wchar_t* commandLine, const wchar_t* workingDirectory, HANDLE stdinChild,
