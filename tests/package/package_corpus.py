@@ -30,8 +30,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "scripts", "lib"))
 import package_format as fmt  # noqa: E402
 
-# Chosen so that the payload does not end on a multiple of 8: the whole
-# package then has padding, and a byte of it can be changed.
+# A byte longer where the payload would otherwise end on a multiple of 8, so
+# that the whole package has padding and a byte of it can be changed.
 PATCH = b"patch for the malformed packages\n"
 OLD_PATCH = b"old patch, compressible: " + b"0123456789" * 40 + b"\n"
 
@@ -78,8 +78,15 @@ class Layout:
 def make(program, launcher, output):
     with open(launcher, "rb") as source:
         launcher_bytes = source.read()
-    pieces = [compressed(fmt.LAUNCHER, launcher_bytes), stored(fmt.PATCH, PATCH), compressed(fmt.OLD_PATCH, OLD_PATCH)]
-    extracted = len(launcher_bytes) + len(PATCH) + len(OLD_PATCH)
+    launcher_entry = compressed(fmt.LAUNCHER, launcher_bytes)
+    old_entry = compressed(fmt.OLD_PATCH, OLD_PATCH)
+    # The image ends on a multiple of 8, so a payload of a length that is not
+    # one leaves padding: the patch grows by a byte when it would not.
+    patch = PATCH
+    if (len(launcher_entry) + len(stored(fmt.PATCH, patch)) + len(old_entry)) % fmt.ALIGNMENT == 0:
+        patch += b"."
+    pieces = [launcher_entry, stored(fmt.PATCH, patch), old_entry]
+    extracted = len(launcher_bytes) + len(patch) + len(OLD_PATCH)
     payload = b"".join(pieces)
     whole, image = assemble(program, payload, extracted)
     parts = []
@@ -117,31 +124,31 @@ def make(program, launcher, output):
     corpus["more-after-padding"] = whole + bytes(fmt.ALIGNMENT)
 
     # Sealed rightly, inconsistent inside.
-    launcher_entry, patch_entry, old_entry = pieces
+    patch_entry = pieces[1]
     stream = zlib.compress(OLD_PATCH, 9)
 
     def sealed(payload, extracted_total, **overrides):
         return assemble(program, payload, extracted_total, **overrides)[0]
 
-    corpus["two-entries-of-one-name"] = sealed(launcher_entry + patch_entry + patch_entry, extracted + len(PATCH) - len(OLD_PATCH))
+    corpus["two-entries-of-one-name"] = sealed(launcher_entry + patch_entry + patch_entry, extracted + len(patch) - len(OLD_PATCH))
     corpus["stored-sizes-differ"] = sealed(
-        launcher_entry + entry(fmt.PATCH, fmt.STORED, PATCH, len(PATCH) + 1) + old_entry, extracted + 1)
+        launcher_entry + entry(fmt.PATCH, fmt.STORED, patch, len(patch) + 1) + old_entry, extracted + 1)
     corpus["bytes-after-zlib-stream"] = sealed(
         launcher_entry + patch_entry + entry(fmt.OLD_PATCH, fmt.ZLIB, stream + b"more", len(OLD_PATCH)), extracted)
-    corpus["no-launcher"] = sealed(patch_entry + old_entry, len(PATCH) + len(OLD_PATCH))
+    corpus["no-launcher"] = sealed(patch_entry + old_entry, len(patch) + len(OLD_PATCH))
     corpus["no-patch"] = sealed(launcher_entry + old_entry, len(launcher_bytes) + len(OLD_PATCH))
     corpus["zlib-inflates-beyond-its-size"] = sealed(
         launcher_entry + patch_entry + entry(fmt.OLD_PATCH, fmt.ZLIB, stream, 10), extracted - len(OLD_PATCH) + 10)
     corpus["zlib-stream-cut"] = sealed(
         launcher_entry + patch_entry + entry(fmt.OLD_PATCH, fmt.ZLIB, stream[:-6], len(OLD_PATCH)), extracted)
-    corpus["unknown-name"] = sealed(launcher_entry + patch_entry + stored("setup.exe", PATCH), extracted - len(OLD_PATCH) + len(PATCH))
+    corpus["unknown-name"] = sealed(launcher_entry + patch_entry + stored("setup.exe", patch), extracted - len(OLD_PATCH) + len(patch))
     corpus["unknown-method"] = sealed(
         launcher_entry + patch_entry + entry(fmt.OLD_PATCH, 2, OLD_PATCH, len(OLD_PATCH)), extracted)
     corpus["sizes-unlike-the-seal"] = sealed(payload, extracted + 1)
     corpus["payload-elsewhere"] = sealed(payload, extracted, image_end=image.image_end + 8)
     # The image of one package with the payload of another: the program's
     # file replaced after it started.
-    other = [launcher_entry, stored(fmt.PATCH, PATCH.upper()), old_entry]
+    other = [launcher_entry, stored(fmt.PATCH, patch.upper()), old_entry]
     other_package = sealed(b"".join(other), extracted)
     corpus["image-of-one-payload-of-another"] = whole[:image.image_end] + other_package[image.image_end:]
     with open(program, "rb") as source:
