@@ -270,10 +270,10 @@ bool LauncherBench::DetachLatency(std::vector<ResultRow>& rows) {
   const std::uint64_t stdoutBytes = testing_support::StartedLine.size() + sizeof "Patch validation finished\r\n" - 1;
   return LatencyRow("Detach latency, marker written to launcher ended", L"/detach", [&](const Run& launcher) {
     // The tool goes on after a detach; it must not hold its exe for the next
-    // install, nor its watch the log the next run may want (process ids are
+    // install, nor its finisher the log the next run may want (process ids are
     // handed out again at once).
     programs::EndProcesses(L"rivlet.exe");
-    if (!testing_support::LauncherWorld::WaitForWatchesToEnd(15000)) return Fail("the watch did not end");
+    if (!testing_support::LauncherWorld::WaitForFinishersToEnd(15000)) return Fail("the finisher did not end");
     if (!LauncherRunWorked(launcher, stdoutBytes, "detach")) return false;
     const TimedResult& result = launcher.Result;
     if (!testing_support::ReadRunLog(result.ProcessId, result.StartSeconds, result.EndSeconds)

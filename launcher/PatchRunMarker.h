@@ -30,6 +30,10 @@ class PatchRunMarker {
   // the tool does.
   void HandTo(HANDLE toolProcess) const;
 
+  // The mutex while this run holds the mark, else null: the run's finisher
+  // holds it too, until the run's end is written.
+  HANDLE Handle() const { return Mutex.Get(); }
+
  private:
   mw::UniqueHandle Mutex;  // empty unless Marked; closed when the run returns
 };

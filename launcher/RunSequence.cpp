@@ -14,19 +14,19 @@
 #include "launcher/OutputDecisions.h"
 #include "launcher/PackageDigest.h"
 #include "launcher/PatchRunMarker.h"
-#include "launcher/RunEvents.h"
-#include "launcher/RunOutcome.h"
-#include "launcher/RunRecord.h"
-#include "launcher/ToolEnd.h"
 #include "launcher/ToolInvocation.h"
 #include "launcher/ToolProcess.h"
-#include "launcher/ToolWatch.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
 #include "process/DetachSignal.h"
 #include "process/PumpThreads.h"
 #include "product/Environment.h"
 #include "product/InstallPath.h"
+#include "runend/FinisherStart.h"
+#include "runend/RunEvents.h"
+#include "runend/RunOutcome.h"
+#include "runend/RunRecord.h"
+#include "runend/ToolEnd.h"
 
 // Ways out, each marked "Exit:" below: every step that ends the run returns
 // its outcome, and RunLauncher alone turns it into the console line, the
@@ -66,14 +66,10 @@ void HashPackage(const ToolInvocation& invocation, RunFacts& facts) {
 }
 
 // The wait ended other than by the tool's exit: the pumps stop, the tool runs
-// on, and a watch takes over its pipes and its end.
-RunOutcome EarlyEnd(DWORD waitResult, ToolProcess& tool, PumpThreads& pumps, const ToolInvocation& invocation,
-                    RunRecord& record, const RunFacts& facts) {
+// on, and the finisher takes over its pipes and its end once the launcher
+// has gone.
+RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps, RunRecord& record, const FinisherStart& finisher) {
   SignalDetach();
-  // Load bearing: the watch holds the read ends before the pumps close theirs.
-  ToolWatch watch;
-  watch.Prepare(tool.Process.Get(), tool.StdoutRead.Get(), tool.StderrRead.Get(), record.Handle(),
-                invocation.ToolPath.GetText(), WriteToolOutput, facts);
   pumps.StopPumps(true);
   RunOutcome outcome{RunOutcome::Kind::Detached};
   if (waitResult == WAIT_OBJECT_0 + 1) {
@@ -86,21 +82,36 @@ RunOutcome EarlyEnd(DWORD waitResult, ToolProcess& tool, PumpThreads& pumps, con
     outcome = {RunOutcome::Kind::WaitFailed, waitResult};  // Exit: the wait failed.
   }
   record.MarkDetached();
-  watch.HandOver();
+  if (const DWORD finisherId = finisher.ProcessId(); finisherId != 0) {
+    WriteLog(L"[INFO] rivlet.exe runs on; the run's finisher, process %d, logs and records its end.",
+             static_cast<int>(finisherId));
+  }
   return outcome;
 }
 
 RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker,
-                   RunFacts& facts) {
+                   FinisherStart& finisher, RunFacts& facts) {
   HashPackage(invocation, facts);
+  RunRecord record;
+  if (!facts.PackageSha256.empty()) record.Open(facts.PackageSha256);
+  // Started first, and handed the pipes before the tool exists: whatever
+  // ends the launcher, the tool's pipes always have a reader.
+  finisher.Start();
   ToolProcess tool;
+  tool.PipesReady = [&] {
+    finisher.HandOver(tool.StdoutRead.Get(), tool.StderrRead.Get(), marker.Handle(), record,
+                      invocation.ToolPath.GetText(), WriteToolOutput, facts);
+  };
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
+  finisher.HandOverTool(tool.Process.Get());
   if (startError != 0) {
     tool.CloseStreams();
+    record.Discard();
     WriteLog(L"[ERROR] rivlet.exe could not be run!");
     return {RunOutcome::Kind::NotStarted, startError};  // Exit: the tool could not be started.
   }
   marker.HandTo(tool.Process.Get());
+  record.Begin(facts.ToolVersion, facts.LogPath.c_str());
   WriteConsoleLine(std::wcout, L"Patch execution started.");
 
   // Declared in this order so that clean-up closes the duplicate first, then
@@ -108,20 +119,18 @@ RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, co
   PumpThreads pumps(tool.StdoutRead, tool.StderrRead, limits.PumpJoinMs);
   const mw::UniqueHandle toolProcess = DuplicateForWait(tool.Process.Get());
   pumps.Start(WriteToolOutput, DetachRequested);
-  RunRecord record;
-  if (!facts.PackageSha256.empty()) record.Begin(facts.PackageSha256, facts.ToolVersion, facts.LogPath.c_str());
 
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};
   const DWORD waitCount = DetachEvent ? 2 : 1;
   const DWORD waitResult = WaitForMultipleObjects(waitCount, waitList, FALSE, limits.ToolWaitMs);
-  if (waitResult != WAIT_OBJECT_0) return EarlyEnd(waitResult, tool, pumps, invocation, record, facts);
+  if (waitResult != WAIT_OBJECT_0) return EarlyEnd(waitResult, pumps, record, finisher);
   pumps.StopPumps(false);
   const RunOutcome end = ReadToolEnd(toolProcess.Get(), invocation.ToolPath.GetText());  // Exit: the tool ended.
   record.End(end);
   return end;
 }
 
-RunOutcome RunSteps(const RunLimits& limits, RunFacts& facts) {
+RunOutcome RunSteps(const RunLimits& limits, FinisherStart& finisher, RunFacts& facts) {
   const bool isWow64 = DetectWow64();
   WriteLog(L"[INFO] use isWOW64: %s.", BoolText(isWow64));
 
@@ -155,7 +164,7 @@ RunOutcome RunSteps(const RunLimits& limits, RunFacts& facts) {
     WriteLog(L"[ERROR] Another patch is being applied: %s exists - rivlet.exe is not started.", PatchRunMutexName);
     return {RunOutcome::Kind::AnotherPatchRun};  // Exit: another run's tool still patches.
   }
-  return RunTool(invocation, limits, marker, facts);
+  return RunTool(invocation, limits, marker, finisher, facts);
 }
 
 // The outcome's console line, if it has one, and its event; its exit code.
@@ -178,8 +187,10 @@ int RunLauncher(const RunLimits& limits) {
   OpenLog();
   RunFacts facts;
   if (LogFileHandle() != nullptr) facts.LogPath = LogPath.GetText();
-  const RunOutcome outcome = RunSteps(limits, facts);
+  FinisherStart finisher;
+  const RunOutcome outcome = RunSteps(limits, finisher, facts);
   const int exitCode = Conclude(outcome, facts);
   CloseLog();
+  finisher.NoteLauncherEnd();
   return exitCode;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/RunLimits.h"
+#include "runend/RunLimits.h"
 
 // The launcher's whole run, in its fixed order of steps; returns the process
 // exit code.

@@ -1,8 +1,8 @@
 #include "launcher/RunSequence.h"
-#include "launcher/WatchRun.h"
+#include "runend/FinisherRun.h"
 
 // The options come from SFXCMD, never from the launcher's own arguments; only
-// the one argument a launcher gives its watch selects the watch mode.
+// the one argument a launcher gives its finisher selects the finisher.
 int wmain(int argc, wchar_t** argv, wchar_t**) {
-  return IsToolWatchCommand(argc, argv) ? RunToolWatch(ShippedRunLimits) : RunLauncher(ShippedRunLimits);
+  return IsFinisherCommand(argc, argv) ? RunFinisher(ShippedRunLimits) : RunLauncher(ShippedRunLimits);
 }

@@ -110,6 +110,22 @@ void WriteLog(const wchar_t* format, ...) {
   std::fflush(LogFile);
 }
 
+std::uint64_t LogLineBytes(const std::wstring& message) {
+  std::uint64_t bytes = Utf8Length(message);
+  for (const wchar_t character : message) {
+    if (character == L'\r' || character == L'\n') ++bytes;  // written as two characters
+  }
+  constexpr std::uint64_t TimestampBytes = std::size("YYYY-MM-DD HH:MM:SS.mmm ") - 1;
+  constexpr std::uint64_t LineEndBytes = 2;  // CR LF
+  return TimestampBytes + bytes + LineEndBytes;
+}
+
+std::uint64_t Utf8Length(const std::wstring& text) {
+  if (text.empty()) return 0;
+  return static_cast<std::uint64_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                        nullptr, 0, nullptr, nullptr));
+}
+
 const wchar_t* BoolText(bool value) { return value ? L"true" : L"false"; }
 
 LogTimestampText LogTimestamp() {

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "base/PathString.h"
 
@@ -25,6 +27,12 @@ bool AttachLog(HANDLE file);
 // integer), then end of line; line breaks inside the message are written as
 // \r and \n. Safe from any thread; does nothing without a log.
 void WriteLog(const wchar_t* format, ...);
+
+// The bytes WriteLog writes for `message` (taken as it is, not as a format):
+// timestamp, UTF-8 text with line breaks written out, end of line.
+std::uint64_t LogLineBytes(const std::wstring& message);
+// The bytes of `text` in UTF-8, a lone surrogate as U+FFFD.
+std::uint64_t Utf8Length(const std::wstring& text);
 
 // "true" or "false", as log lines show a flag.
 const wchar_t* BoolText(bool value);

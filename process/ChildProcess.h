@@ -62,6 +62,10 @@ class ChildProcess {
   mw::UniqueHandle Process;
   ExitListener<ContextType>* Listener = nullptr;
   ContextType Context{};
+  // Called once both pipes exist, just before the child is created: whoever
+  // must hold the read ends from the child's first instruction on takes
+  // them here.
+  std::function<void()> PipesReady;
 
  private:
   struct ExitNotice {
@@ -99,6 +103,7 @@ DWORD ChildProcess<ContextType>::Start(const wchar_t* commandLine, const wchar_t
 
   if (const DWORD error = CreateOutputPipe(StdoutRead, StdoutWrite); error != 0) return error;
   if (const DWORD error = CreateOutputPipe(StderrRead, StderrWrite); error != 0) return error;
+  if (PipesReady) PipesReady();
 
   mw::UniqueHandle process;
   const DWORD error = CreateHiddenProcess(commandLine, workingDirectory, StdinChild.Get(), StdoutWrite.Get(),

@@ -28,7 +28,9 @@ void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
   Utf8Decoder decoder;
   ConsoleEcho echo(settings.Stream, settings.File);
   std::wstring text;
-  for (;;) {
+  // The signal is also asked before each read: a pump that goes back to its
+  // pipe after the cancel has passed would block until the tool writes again.
+  while (!DetachSignaled()) {
     DWORD count = 0;
     if (!ReadFile(pipe, buffer, ReadSize, &count, nullptr) || count == 0) break;
     if (DetachSignaled()) {
@@ -47,8 +49,9 @@ void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
     decoder.Decode(buffer, count, text);
     echo.Write(text);
   }
-  // The pipe ended: a sequence it cut short is still shown, byte by byte.
-  if (!settings.Echo) return;
+  // The pipe ended: a sequence it cut short is still shown, byte by byte,
+  // unless the launcher is leaving.
+  if (!settings.Echo || DetachSignaled()) return;
   const std::lock_guard lock(OutputMutex);
   decoder.Finish(text);
   echo.Write(text);

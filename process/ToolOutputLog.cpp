@@ -7,9 +7,9 @@ namespace {
 constexpr DWORD ReadSize = 4090;
 constexpr DWORD CancelRepeatMs = 20;
 
-void LogPipe(HANDLE pipe, bool keepLines) {
+void LogPipe(HANDLE pipe, bool keepLines, ToolLineBudget& budget) {
   char buffer[ReadSize];
-  ToolOutputLines lines;
+  ToolOutputLines lines(&budget);
   DWORD count = 0;
   while (ReadFile(pipe, buffer, ReadSize, &count, nullptr) && count != 0) {
     if (keepLines) lines.Add(buffer, count);
@@ -27,24 +27,28 @@ void ToolOutputLines::Add(const char* bytes, std::size_t count) {
 void ToolOutputLines::Finish() {
   Decoder.Finish(Text);
   Take(Text);
-  if (!Line.empty()) LogLine();
+  if (!Line.empty()) LogLine(0);
 }
 
 void ToolOutputLines::Take(const std::wstring& text) {
   for (const wchar_t character : text) {
     if (character == L'\n') {
-      if (!Line.empty() && Line.back() == L'\r') Line.pop_back();
-      LogLine();
+      const bool crLf = !Line.empty() && Line.back() == L'\r';
+      if (crLf) Line.pop_back();
+      LogLine(crLf ? 2 : 1);
       continue;
     }
     // Only a line that goes on is cut, so a full one ending here leaves no empty piece.
-    if (Line.size() == MaxLineLength) LogLine();
+    if (Line.size() == MaxLineLength) LogLine(0);
     Line.push_back(character);
   }
 }
 
-void ToolOutputLines::LogLine() {
-  WriteLog(ToolLineFormat, Line.c_str());
+void ToolOutputLines::LogLine(std::size_t endBytes) {
+  const std::wstring message = ToolLinePrefix + Line;
+  if (Budget == nullptr || Budget->Take(LogLineBytes(message), Utf8Length(Line) + endBytes)) {
+    WriteLog(L"%s", message.c_str());
+  }
   Line.clear();
 }
 
@@ -52,7 +56,7 @@ ToolOutputReaders::ToolOutputReaders() {
   for (Reader& reader : Readers) reader.Ended.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
-DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines) {
+DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines, ToolLineBudget& budget) {
   Readers[0].Pipe = stdoutRead;
   Readers[1].Pipe = stderrRead;
   for (const Reader& reader : Readers) {
@@ -62,8 +66,8 @@ DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLi
   for (Reader& reader : Readers) {
     const HANDLE pipe = reader.Pipe;
     const HANDLE ended = reader.Ended.Get();
-    const DWORD error = reader.Thread.Start([pipe, ended, keepLines] {
-      LogPipe(pipe, keepLines);
+    const DWORD error = reader.Thread.Start([pipe, ended, keepLines, &budget] {
+      LogPipe(pipe, keepLines, budget);
       SetEvent(ended);
     });
     // A reader that never ran has nothing for Finish to wait for.

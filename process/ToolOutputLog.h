@@ -7,19 +7,23 @@
 #include <string>
 
 #include "base/UniqueHolder.h"
+#include "process/ToolLineBudget.h"
 #include "process/Utf8Decoder.h"
 #include "process/WorkerThread.h"
 
 // Every line of the tool's output that the log keeps starts with this, after
 // the level tag, so a reader tells the tool's words from the launcher's.
-inline constexpr wchar_t ToolLineFormat[] = L"[INFO] rivlet.exe: %s";
+inline constexpr wchar_t ToolLinePrefix[] = L"[INFO] rivlet.exe: ";
 
 // Turns the tool's output bytes into log lines: split on LF (a CR before it
 // dropped), decoded as the echo decodes them, one log line each. Memory stays
 // bounded: a line longer than MaxLineLength is logged in pieces of that size.
+// With a budget, only the lines it allows are written; the others are counted.
 class ToolOutputLines {
  public:
   static constexpr std::size_t MaxLineLength = 4096;
+
+  explicit ToolOutputLines(ToolLineBudget* budget = nullptr) : Budget(budget) {}
 
   // Logs every line these bytes complete.
   void Add(const char* bytes, std::size_t count);
@@ -28,8 +32,10 @@ class ToolOutputLines {
 
  private:
   void Take(const std::wstring& text);
-  void LogLine();
+  // `endBytes`: the bytes the tool wrote to end the line (LF, CR LF or none).
+  void LogLine(std::size_t endBytes);
 
+  ToolLineBudget* Budget;
   Utf8Decoder Decoder;
   std::wstring Text;
   std::wstring Line;
@@ -44,8 +50,9 @@ class ToolOutputReaders {
   ToolOutputReaders();
 
   // 0, or the error of a reader that could not start. Finish must follow
-  // whatever it returned: a reader still held ends the program.
-  DWORD Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines);
+  // whatever it returned: a reader still held ends the program. The lines
+  // kept, if any, are those the budget allows.
+  DWORD Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines, ToolLineBudget& budget);
 
   // Once the tool has ended: waits up to drainMs for both pipes to end (a
   // process the tool started may still hold them), then cancels the reads

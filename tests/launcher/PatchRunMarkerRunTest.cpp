@@ -110,9 +110,9 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   EXPECT_TRUE(afterwards.Tool.has_value());
 }
 
-// The mark is the tool's: a process the tool starts, and the watch that
-// outlives the launcher, hold none of it.
-TEST_F(PatchRun, TheMarkEndsWithTheToolNotWithWhatTheToolStarted) {
+// The mark lasts until the run's end is written, by the finisher here; a
+// process the tool starts holds none of it.
+TEST_F(PatchRun, TheMarkEndsWithTheRunsEndNotWithWhatTheToolStarted) {
   const std::wstring grandchildScript = World.InstallFolder() + L"\\grandchild.script";
   ASSERT_TRUE(testing_support::WriteFileBytes(grandchildScript, "sleep 30000\n"));
   ASSERT_TRUE(World.InstallTool(CurrentTool, "grandchild " + programs::ToUtf8(grandchildScript) +
@@ -121,6 +121,7 @@ TEST_F(PatchRun, TheMarkEndsWithTheToolNotWithWhatTheToolStarted) {
   ASSERT_EQ(detached.Result.ExitCode, 0u);
   // Ended once the tool has, and its pipes, which the grandchild holds, had their drain.
   ASSERT_EQ(testing_support::WaitForRunRecordState(PackageSha256, L"ended", 30000).State, L"ended");
+  ASSERT_TRUE(LauncherWorld::WaitForFinishersToEnd(10000));
   ASSERT_EQ(RunningTools(), 1u) << "the grandchild should still run";
 
   // The grandchild runs from the tool's file: only the script is new.

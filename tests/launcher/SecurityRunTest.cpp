@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher/WatchHandOver.h"
+#include "runend/FinisherHandOver.h"
 #include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
@@ -211,40 +211,39 @@ TEST(Security, ALogFileNameThatIsALinkIsNeverWrittenThrough) {
 
 namespace {
 
-// A launcher started by hand in its watch mode, with a hand-over of the right
+// A launcher started by hand as a finisher, with a hand-over of the right
 // layout whose handles are this process's own but not of the kinds a
-// launcher hands over: the stand-in "tool" is the test itself and the pipe
-// it reads its hand-over from poses as every other handle.
-TEST(Security, AWatchStartedByHandWithHandlesOfTheWrongKindDoesNothing) {
+// launcher hands over: the stand-in "launcher" is the test itself and the
+// pipe it reads its hand-over from poses as every handle.
+TEST(Security, AFinisherStartedByHandWithHandlesOfTheWrongKindDoesNothing) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readValue = nullptr;
   HANDLE writeValue = nullptr;
-  ASSERT_TRUE(CreatePipe(&readValue, &writeValue, &inheritable, 2 * sizeof(WatchHandOver)));
+  ASSERT_TRUE(CreatePipe(&readValue, &writeValue, &inheritable, 2 * sizeof(FinisherHandOver)));
   const mw::UniqueHandle readEnd(readValue);
   const mw::UniqueHandle writeEnd(writeValue);
   ASSERT_TRUE(SetHandleInformation(writeEnd.Get(), HANDLE_FLAG_INHERIT, 0));
 
   // An inherited handle keeps its value in the child.
   const auto pipeValue = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(readEnd.Get()));
-  WatchHandOver handOver{};
-  handOver.Layout = WatchHandOverLayout;
-  handOver.ToolProcessId = GetCurrentProcessId();
-  handOver.LauncherProcessId = GetCurrentProcessId() + 4;
-  handOver.ToolProcess = handOver.LauncherProcess = pipeValue;
-  handOver.StdoutRead = handOver.StderrRead = handOver.LogFile = handOver.RecordKey = pipeValue;
+  FinisherHandOver handOver{};
+  handOver.Layout = FinisherHandOverLayout;
+  handOver.LauncherProcessId = GetCurrentProcessId();
+  handOver.LauncherProcess = handOver.StdoutRead = handOver.StderrRead = pipeValue;
+  handOver.LogFile = handOver.RunMark = handOver.RecordKey = pipeValue;
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(writeEnd.Get(), &handOver, sizeof handOver, &written, nullptr));
 
   const auto logsBefore = testing_support::LogFileNames();
   programs::ProgramStart start;
   start.Program = BinaryFolder() + L"Mendora.Launcher.exe";
-  start.Arguments = ToolWatchArgument;
+  start.Arguments = FinisherArgument;
   start.Handles.Input = readEnd.Get();
-  programs::StartedProgram watch;
-  ASSERT_EQ(programs::StartProgram(start, watch), 0u);
-  ASSERT_EQ(WaitForSingleObject(watch.Process.Get(), 30000), WAIT_OBJECT_0);
+  programs::StartedProgram finisher;
+  ASSERT_EQ(programs::StartProgram(start, finisher), 0u);
+  ASSERT_EQ(WaitForSingleObject(finisher.Process.Get(), 30000), WAIT_OBJECT_0);
   DWORD exitCode = 0;
-  ASSERT_TRUE(GetExitCodeProcess(watch.Process.Get(), &exitCode));
+  ASSERT_TRUE(GetExitCodeProcess(finisher.Process.Get(), &exitCode));
   EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_INVALID_DATA));
   EXPECT_EQ(testing_support::ReadLogAddedSince(logsBefore).FileCount, 0);
 }

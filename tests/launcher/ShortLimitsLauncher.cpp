@@ -1,10 +1,11 @@
 #include "launcher/RunSequence.h"
-#include "launcher/WatchRun.h"
+#include "runend/FinisherRun.h"
 
-// The launcher with a 3-second wait for the tool, 1-second pump joins and a
-// watch that gives up after 20 seconds, so tests can reach the time-out, the
-// abandoned joins and the abandoned watch quickly.
+// The launcher with a 3-second wait for the tool, 1-second pump joins, a
+// finisher that gives up logging after 8 seconds and a log that keeps 64 KiB
+// of the tool's lines, so tests reach the time-out, the abandoned joins, the
+// give-up and the cap quickly.
 int wmain(int argc, wchar_t** argv, wchar_t**) {
-  constexpr RunLimits Short{3000, 1000, 20000};
-  return IsToolWatchCommand(argc, argv) ? RunToolWatch(Short) : RunLauncher(Short);
+  constexpr RunLimits Short{3000, 1000, 8000, 64 * 1024};
+  return IsFinisherCommand(argc, argv) ? RunFinisher(Short) : RunLauncher(Short);
 }

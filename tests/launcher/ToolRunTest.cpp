@@ -148,7 +148,7 @@ TEST_F(ToolRun, DetachEndsTheRunWhileTheToolGoesOn) {
   EXPECT_EQ(log.IndexOf("[INFO] Detach was signaled."), cancelStdout + 5);
 }
 
-// After a detach a watch takes over the tool's pipes and its end: the tool's
+// After a detach the finisher takes over the tool's pipes and its end: the tool's
 // later write succeeds (the tool would end with WriteFailedExitCode), and the
 // log, the record and the event log learn how the tool ended.
 TEST_F(ToolRun, ADetachedToolsEndReachesTheLogTheRecordAndTheEventLog) {
@@ -161,7 +161,7 @@ TEST_F(ToolRun, ADetachedToolsEndReachesTheLogTheRecordAndTheEventLog) {
   const auto running = testing_support::ReadRunRecord(sha);
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "Patch validation finished\r\n");
-  EXPECT_FALSE(outcome.Result.PipesOutlivedProgram) << "the watch holds none of the launcher's standard handles";
+  EXPECT_FALSE(outcome.Result.PipesOutlivedProgram) << "the finisher holds none of the launcher's standard handles";
   EXPECT_EQ(running.State, L"running");
   EXPECT_FALSE(running.ExitCode.has_value());
   EXPECT_EQ(running.Detached, 1u);
@@ -173,7 +173,7 @@ TEST_F(ToolRun, ADetachedToolsEndReachesTheLogTheRecordAndTheEventLog) {
   EXPECT_EQ(ended.ExitCode, 7u);
   EXPECT_EQ(ended.Started, running.Started);
   EXPECT_EQ(ended.Ended.size(), 24u);
-  ASSERT_TRUE(LauncherWorld::WaitForWatchesToEnd(30000));
+  ASSERT_TRUE(LauncherWorld::WaitForFinishersToEnd(30000));
 
   const auto log = testing_support::ReadLogFile(outcome.Log.Path);
   DeleteFileW(outcome.Log.Path.c_str());
@@ -271,7 +271,7 @@ TEST_F(ShortLimitsToolRun, TimeOutPrints258AndReturns1460AndLeavesTheToolRunning
   EXPECT_TRUE(outcome.Log.Has("[ERROR] Timeout reached."));
   EXPECT_TRUE(outcome.Log.Has("[INFO] END joins."));
   EXPECT_TRUE(ToolStillRuns());
-  // The watch records the end the launcher did not wait for.
+  // The finisher records the end the launcher did not wait for.
   const auto record =
       testing_support::WaitForRunRecordState(testing_support::Sha256Text("package contents"), L"ended", 30000);
   EXPECT_EQ(record.ExitCode, 0u);

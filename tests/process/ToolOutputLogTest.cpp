@@ -1,5 +1,5 @@
 // The tool's output as log lines, through a log file this process takes over
-// by its handle, as the watch does.
+// by its handle, as the run's finisher does.
 
 #include "process/ToolOutputLog.h"
 

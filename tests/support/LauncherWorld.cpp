@@ -34,10 +34,10 @@ LauncherWorld::~LauncherWorld() { RemoveEverything(); }
 
 void LauncherWorld::RemoveEverything() const {
   // A tool left running after a detach or a time-out holds its folder, and
-  // its watch (the launcher's image) holds the package folder and the log.
-  // Once the tool has gone the watch ends by itself, within its drain.
+  // its finisher (the launcher's image) holds the package folder and the log.
+  // Once the tool has gone the finisher ends by itself, within its drain.
   programs::EndProcesses(L"rivlet.exe");
-  if (!WaitForWatchesToEnd(15000)) programs::EndProcesses(L"Mendora.Launcher.exe");
+  if (!WaitForFinishersToEnd(15000)) programs::EndProcesses(L"Mendora.Launcher.exe");
   RemoveRunRecords();
   RemoveProductRegistration();
   RemoveTree(Install);
@@ -49,12 +49,12 @@ void LauncherWorld::RemoveEverything() const {
   }
 }
 
-bool LauncherWorld::WaitForWatchesToEnd(DWORD timeoutMs) {
+bool LauncherWorld::WaitForFinishersToEnd(DWORD timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  for (const auto& watch : programs::OpenProcesses(L"Mendora.Launcher.exe", SYNCHRONIZE)) {
+  for (const auto& finisher : programs::OpenProcesses(L"Mendora.Launcher.exe", SYNCHRONIZE)) {
     const ULONGLONG now = GetTickCount64();
     const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-    if (WaitForSingleObject(watch.Handle.Get(), left) != WAIT_OBJECT_0) return false;
+    if (WaitForSingleObject(finisher.Handle.Get(), left) != WAIT_OBJECT_0) return false;
   }
   return true;
 }
@@ -77,7 +77,7 @@ LauncherOutcome LauncherWorld::Run(const std::optional<std::wstring>& sfxcmd, DW
 LauncherOutcome LauncherWorld::Run(ProgramRequest request) const {
   request.Program = LauncherPath();
   EventTrace::Enable(request.Environment);
-  // Wine hands a freed process id out again at once, and a watch may still
+  // Wine hands a freed process id out again at once, and a finisher may still
   // hold the log of an earlier launcher that had this one's id: one started
   // in the same second would find its log's name taken.
   long long firstSecond = 0;

@@ -54,9 +54,9 @@ class LauncherWorld {
 
   bool InstallTool(const std::optional<FileVersion>& version, const std::string& script = "");
 
-  // Waits until no launcher image runs, at most timeoutMs: a watch ends once
-  // its tool has ended and its pipes are drained. Whether none is left.
-  static bool WaitForWatchesToEnd(DWORD timeoutMs);
+  // Waits until no launcher image runs, at most timeoutMs: a run's finisher
+  // ends once its tool has ended and its end is written. Whether none is left.
+  static bool WaitForFinishersToEnd(DWORD timeoutMs);
   bool AddPackageFile(const std::wstring& name);
 
   // Runs the launcher copy with SFXCMD set (or unset), from the test's folder,

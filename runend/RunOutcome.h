@@ -58,8 +58,9 @@ struct OutcomeReport {
 // error code unsigned; every one is returned with all its 32 bits.
 OutcomeReport ReportFor(const RunOutcome& outcome);
 
-// The second event of a run whose launcher ended before its tool: the tool's
-// end as the watch found it (ToolEnded, ExitCodeUnreadable), or the watch
-// giving up.
-RunEvent WatchedEndEvent(const RunOutcome& toolEnd);
-inline constexpr RunEvent WatchAbandonedEvent{EVENTLOG_WARNING_TYPE, 1103};
+// The finisher's event for a run whose launcher ended before its tool (the
+// run's second event, or its only one when the launcher was stopped): the
+// tool's end as the finisher found it (ToolEnded, ExitCodeUnreadable), or
+// the finisher giving up.
+RunEvent FinisherEndEvent(const RunOutcome& toolEnd);
+inline constexpr RunEvent FinisherAbandonedEvent{EVENTLOG_WARNING_TYPE, 1103};

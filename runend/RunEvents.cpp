@@ -1,4 +1,4 @@
-#include "launcher/RunEvents.h"
+#include "runend/RunEvents.h"
 
 #include <windows.h>
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "launcher/RunOutcome.h"
+#include "runend/RunOutcome.h"
 
 // The end of a tool that has ended, read from its process and logged in the
 // lines a run that waited for it writes: ToolEnded with its exit code, or

@@ -1,4 +1,4 @@
-#include "launcher/ToolEnd.h"
+#include "runend/ToolEnd.h"
 
 #include "log/Log.h"
 

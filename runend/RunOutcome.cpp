@@ -1,4 +1,4 @@
-#include "launcher/RunOutcome.h"
+#include "runend/RunOutcome.h"
 
 #include <cstdint>
 
@@ -52,7 +52,7 @@ OutcomeReport ReportFor(const RunOutcome& outcome) {
   return {asExitCode, ConsoleStream::Error, MonitorFailed + Unsigned(outcome.Code), Failure(1004)};
 }
 
-RunEvent WatchedEndEvent(const RunOutcome& toolEnd) {
+RunEvent FinisherEndEvent(const RunOutcome& toolEnd) {
   if (toolEnd.What != RunOutcome::Kind::ToolEnded) return Failure(1102);
   return toolEnd.Code == 0 ? Success(1100) : Failure(1101);
 }

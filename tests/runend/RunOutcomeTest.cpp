@@ -1,4 +1,4 @@
-#include "launcher/RunOutcome.h"
+#include "runend/RunOutcome.h"
 
 #include <gtest/gtest.h>
 
@@ -56,11 +56,11 @@ TEST(RunOutcome, EachOutcomeHasOneExitCodeAtMostOneConsoleLineAndOneEvent) {
   }
 }
 
-// The watch's event for the end it found, after the launcher's own.
+// The finisher's event for the end it found, after the launcher's own.
 TEST(RunOutcome, TheWatchedEndHasEventsOfItsOwn) {
-  EXPECT_EQ(WatchedEndEvent({Kind::ToolEnded, 0}), (RunEvent{Information, 1100}));
-  EXPECT_EQ(WatchedEndEvent({Kind::ToolEnded, 7}), (RunEvent{Error, 1101}));
-  EXPECT_EQ(WatchedEndEvent({Kind::ExitCodeUnreadable, ERROR_ACCESS_DENIED}), (RunEvent{Error, 1102}));
+  EXPECT_EQ(FinisherEndEvent({Kind::ToolEnded, 0}), (RunEvent{Information, 1100}));
+  EXPECT_EQ(FinisherEndEvent({Kind::ToolEnded, 7}), (RunEvent{Error, 1101}));
+  EXPECT_EQ(FinisherEndEvent({Kind::ExitCodeUnreadable, ERROR_ACCESS_DENIED}), (RunEvent{Error, 1102}));
 }
 
 }  // namespace

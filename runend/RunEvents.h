@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "launcher/RunOutcome.h"
+#include "runend/RunOutcome.h"
 
 // What a run's events tell besides the outcome; empty texts where a run has
 // none (no tool found, no package hashed, no log).

@@ -1,0 +1,162 @@
+#include "runend/FinisherStart.h"
+
+#include <cwchar>
+#include <string>
+
+#include "log/Log.h"
+#include "process/ConsolelessProcess.h"
+
+namespace {
+
+constexpr DWORD ProcessWatchAccess = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+
+// Room for every message, so that no write waits for the finisher to read:
+// the launcher's start and end stay prompt.
+constexpr DWORD HandOverPipeSize = 2 * (sizeof(FinisherHandOver) + sizeof(FinisherTool) + sizeof(LauncherEndNote));
+
+template <std::size_t Size>
+bool CopyText(wchar_t (&to)[Size], const wchar_t* from) {
+  return wcsncpy_s(to, Size, from, _TRUNCATE) == 0;
+}
+
+std::wstring OwnModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    // A cut name is not terminated and fills the buffer.
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+std::wstring SystemFolder() {
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  return length != 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+void WarnNotFinished(DWORD error) {
+  WriteLog(L"[WARNING] Could not start the run's finisher, error: %d - rivlet.exe's end after the launcher will "
+           L"not be logged.",
+           static_cast<int>(error));
+}
+
+}  // namespace
+
+FinisherStart::~FinisherStart() {
+  if (Process && !HandedOver) End(ERROR_CANCELLED);
+}
+
+bool FinisherStart::Start() {
+  const std::wstring program = OwnModulePath();
+  const std::wstring folder = SystemFolder();
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  DWORD error = ERROR_BAD_PATHNAME;
+  if (!program.empty() && !folder.empty()) {
+    error = CreatePipe(&readEnd, &writeEnd, &inheritable, HandOverPipeSize) ? 0 : GetLastError();
+  }
+  const mw::UniqueHandle handOverRead(readEnd);
+  HandOverWrite.Reset(writeEnd);
+  if (error == 0 && !SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0)) error = GetLastError();
+  if (error == 0) {
+    const std::wstring commandLine = L"\"" + program + L"\" " + FinisherArgument;
+    error = StartConsolelessProcess(program.c_str(), commandLine.c_str(), folder.c_str(), readEnd, Process);
+  }
+  if (error != 0) {
+    HandOverWrite.Close();
+    WarnNotFinished(error);
+    return false;
+  }
+  return true;
+}
+
+void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, const RunRecord& record,
+                             const wchar_t* toolPath, bool keepToolLines, const RunFacts& facts) {
+  if (!Process) return;
+  FinisherHandOver handOver{};
+  handOver.Layout = FinisherHandOverLayout;
+  handOver.LauncherProcessId = GetCurrentProcessId();
+  handOver.KeepToolLines = keepToolLines ? 1 : 0;
+  const bool required = Duplicate(GetCurrentProcess(), ProcessWatchAccess, handOver.LauncherProcess) &&
+                        Duplicate(stdoutRead, 0, handOver.StdoutRead) &&
+                        Duplicate(stderrRead, 0, handOver.StderrRead) && CopyText(handOver.ToolPath, toolPath) &&
+                        CopyText(handOver.ToolVersion, facts.ToolVersion.c_str()) &&
+                        CopyText(handOver.PackageSha256, facts.PackageSha256.c_str());
+  if (!required) {
+    End(GetLastError() != 0 ? GetLastError() : ERROR_INVALID_DATA);
+    return;
+  }
+  // Without these the finisher still records the end where it can.
+  if (const HANDLE log = LogFileHandle(); log != nullptr && CopyText(handOver.LogPath, facts.LogPath.c_str())) {
+    Duplicate(log, FILE_APPEND_DATA | SYNCHRONIZE, handOver.LogFile);
+  }
+  if (runMark != nullptr) Duplicate(runMark, 0, handOver.RunMark);
+  if (record.Handle() != nullptr && CopyText(handOver.RunId, record.Id().c_str()) &&
+      !Duplicate(record.Handle(), KEY_SET_VALUE | KEY_QUERY_VALUE, handOver.RecordKey)) {
+    handOver.RunId[0] = L'\0';
+  }
+  if (!Write(&handOver, sizeof handOver)) {
+    End(GetLastError());
+    return;
+  }
+  HandedOver = true;
+}
+
+void FinisherStart::HandOverTool(HANDLE toolProcess) {
+  if (!HandedOver) return;
+  FinisherTool tool{FinisherToolLayout, 0, 0};
+  if (toolProcess == nullptr) {
+    End(ERROR_CANCELLED);
+    return;
+  }
+  tool.ToolProcessId = GetProcessId(toolProcess);
+  if (!Duplicate(toolProcess, ProcessWatchAccess, tool.ToolProcess) || !Write(&tool, sizeof tool)) {
+    End(GetLastError());
+  }
+}
+
+void FinisherStart::NoteLauncherEnd() {
+  if (!HandedOver) return;
+  const LauncherEndNote note{LauncherEndNoteLayout};
+  Write(&note, sizeof note);
+  HandOverWrite.Close();
+}
+
+DWORD FinisherStart::ProcessId() const { return HandedOver ? GetProcessId(Process.Get()) : 0; }
+
+bool FinisherStart::Duplicate(HANDLE handle, DWORD access, std::uint64_t& inFinisher) {
+  HANDLE duplicate = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, Process.Get(), &duplicate, access, FALSE,
+                       access == 0 ? DUPLICATE_SAME_ACCESS : 0)) {
+    return false;
+  }
+  inFinisher = reinterpret_cast<std::uintptr_t>(duplicate);
+  return true;
+}
+
+bool FinisherStart::Write(const void* message, DWORD size) {
+  const auto* bytes = static_cast<const char*>(message);
+  while (size != 0) {
+    DWORD written = 0;
+    if (!WriteFile(HandOverWrite.Get(), bytes, size, &written, nullptr)) return false;
+    bytes += written;
+    size -= written;
+  }
+  return true;
+}
+
+void FinisherStart::End(DWORD error) {
+  // It has not been handed the tool, so it has done nothing yet: ending it
+  // touches nothing else.
+  TerminateProcess(Process.Get(), ERROR_CANCELLED);
+  Process.Close();
+  HandOverWrite.Close();
+  HandedOver = false;
+  if (error != ERROR_CANCELLED) WarnNotFinished(error);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "base/UniqueHolder.h"
+#include "runend/FinisherHandOver.h"
+#include "runend/RunEvents.h"
+#include "runend/RunRecord.h"
+
+// The launcher's side of the run's finisher: the launcher's own image in its
+// finisher mode (runend/FinisherRun.h), started with the tool, hidden and
+// detached from every console, inheriting nothing but the pipe that carries
+// what the launcher tells it. It holds the tool's process, the read ends of
+// its pipes and the launcher's process from the tool's start on, so whatever
+// ends the launcher first (its own exit after a detach, a time-out or a
+// failed wait, or TerminateProcess, a crash, a closed console), the tool's
+// pipes keep a reader and its end still reaches the log, the record and the
+// event log.
+class FinisherStart {
+ public:
+  FinisherStart() = default;
+  ~FinisherStart();
+  FinisherStart(const FinisherStart&) = delete;
+  FinisherStart& operator=(const FinisherStart&) = delete;
+
+  // Starts the finisher, which waits for the hand-over. Called before the
+  // tool starts, so that taking the tool over costs no process start after
+  // it. False, with a warning logged, when it cannot start.
+  bool Start();
+
+  // Once the tool's pipes exist, before the tool is created: duplicates into
+  // the finisher the read ends of the pipes, the launcher's own process, the
+  // log file, the patch-run mark and the record's key (either null: none),
+  // and writes the hand-over. A finisher that cannot be handed all it needs
+  // is ended, and the log says once that the tool's end after the launcher
+  // is not logged.
+  void HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, const RunRecord& record,
+                const wchar_t* toolPath, bool keepToolLines, const RunFacts& facts);
+
+  // Right after the tool has started: its process. Without one (the tool did
+  // not start) the finisher, which has done nothing yet, is ended.
+  void HandOverTool(HANDLE toolProcess);
+
+  // The launcher's last act, once its log, record and event have its end.
+  void NoteLauncherEnd();
+
+  // The finisher's process id once it has the hand-over; 0 otherwise.
+  DWORD ProcessId() const;
+
+ private:
+  bool Duplicate(HANDLE handle, DWORD access, std::uint64_t& inFinisher);
+  bool Write(const void* message, DWORD size);
+  // A finisher that has not been handed the tool has done nothing yet.
+  void End(DWORD error);
+
+  mw::UniqueHandle Process;
+  mw::UniqueHandle HandOverWrite;
+  bool HandedOver = false;
+};

@@ -1,0 +1,118 @@
+#include "runend/RunRecord.h"
+
+#include <cwchar>
+
+#include "base/SystemRandom.h"
+#include "log/Log.h"
+
+namespace {
+
+constexpr wchar_t RunIdValue[] = L"RunId";
+
+}  // namespace
+
+void RunRecord::Open(const std::wstring& packageSha256) {
+  const std::wstring path = std::wstring(RunRecordsKey) + L"\\" + packageSha256;
+  RunId = NewRunId();
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  // No security descriptor: the key takes HKLM\SOFTWARE's rights, which let
+  // users read it and only administrators change it.
+  const LSTATUS status =
+      RunId.empty() ? ERROR_GEN_FAILURE
+                    : RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                      KEY_SET_VALUE | KEY_QUERY_VALUE | DELETE | KEY_WOW64_64KEY, nullptr, &key,
+                                      &disposition);
+  if (status != ERROR_SUCCESS) {
+    WriteLog(L"[WARNING] Could not write the run record HKLM\\%s, error: %d - the run goes on without it.",
+             path.c_str(), static_cast<int>(status));
+    return;
+  }
+  Key.Reset(key);
+  CreatedKey = disposition == REG_CREATED_NEW_KEY;
+}
+
+void RunRecord::Begin(const std::wstring& toolVersion, const wchar_t* logPath) {
+  if (!Key) return;
+  // Load bearing: the id first, so that an earlier run's end can no longer
+  // land here, then its end removed: detection reads ExitCode.
+  SetText(RunIdValue, RunId);
+  RegDeleteValueW(Key.Get(), L"ExitCode");
+  RegDeleteValueW(Key.Get(), L"Ended");
+  SetText(L"State", L"running");
+  SetText(L"Started", RecordTimeNow());
+  SetText(L"ToolVersion", toolVersion);
+  SetNumber(L"Detached", 0);
+  SetText(L"Log", logPath);
+}
+
+void RunRecord::Discard() {
+  // An empty key says nothing, but it is this run's to remove.
+  if (Key && CreatedKey) RegDeleteKeyExW(Key.Get(), L"", KEY_WOW64_64KEY, 0);
+  Key.Close();
+}
+
+void RunRecord::MarkDetached() {
+  if (StillOurs()) SetNumber(L"Detached", 1);
+}
+
+void RunRecord::End(const RunOutcome& toolEnd) {
+  if (!StillOurs()) return;
+  // ExitCode comes before State, so a reader who sees "ended" sees the code too.
+  if (toolEnd.What == RunOutcome::Kind::ToolEnded) SetNumber(L"ExitCode", toolEnd.Code);
+  SetText(L"Ended", RecordTimeNow());
+  SetText(L"State", L"ended");
+}
+
+void RunRecord::Abandon() {
+  if (StillOurs()) SetText(L"State", L"abandoned");
+}
+
+bool RunRecord::StillOurs() {
+  if (!Key || TakenOver) return false;
+  wchar_t found[64] = {};
+  DWORD size = sizeof found - sizeof(wchar_t);
+  DWORD type = 0;
+  const LSTATUS status =
+      RegQueryValueExW(Key.Get(), RunIdValue, nullptr, &type, reinterpret_cast<BYTE*>(found), &size);
+  if (status == ERROR_SUCCESS && type == REG_SZ && RunId == found) return true;
+  TakenOver = true;
+  WriteLog(L"[WARNING] The run record does not carry this run's RunId %s - another run has taken it over, or it "
+           L"was never begun: this run's end is kept in this log only.",
+           RunId.c_str());
+  return false;
+}
+
+void RunRecord::SetText(const wchar_t* name, const std::wstring& text) {
+  if (!Key) return;
+  RegSetValueExW(Key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+void RunRecord::SetNumber(const wchar_t* name, DWORD number) {
+  if (!Key) return;
+  RegSetValueExW(Key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+}
+
+std::wstring RecordTimeNow() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  wchar_t text[32];
+  swprintf_s(text, std::size(text), L"%04u-%02u-%02uT%02u:%02u:%02u.%03uZ", unsigned{now.wYear},
+             unsigned{now.wMonth}, unsigned{now.wDay}, unsigned{now.wHour}, unsigned{now.wMinute},
+             unsigned{now.wSecond}, unsigned{now.wMilliseconds});
+  return text;
+}
+
+std::wstring NewRunId() {
+  unsigned char bytes[16];
+  if (FillWithSystemRandom(bytes, sizeof bytes) != 0) return {};
+  // A version 4 (random) GUID of the RFC 4122 variant.
+  bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+  bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+  wchar_t text[40];
+  swprintf_s(text, std::size(text), L"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+             bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9],
+             bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  return text;
+}
