@@ -191,6 +191,7 @@ int RunLauncher(const RunLimits& limits) {
   const RunOutcome outcome = RunSteps(limits, finisher, facts);
   const int exitCode = Conclude(outcome, facts);
   CloseLog();
-  finisher.NoteLauncherEnd();
+  finisher.NoteLauncherEnd(outcome.What == RunOutcome::Kind::ToolEnded ||
+                           outcome.What == RunOutcome::Kind::ExitCodeUnreadable);
   return exitCode;
 }

@@ -41,10 +41,12 @@ struct FinisherTool {
 };
 
 // The launcher ended by its own exit, after its log, its record and its
-// event had its end. A finisher that finds the launcher gone without it
-// knows that the launcher was stopped.
+// event had its end; whether that end was the tool's, or the tool runs on
+// and its end is the finisher's to write. A finisher that finds the launcher
+// gone without a note knows that the launcher was stopped.
 struct LauncherEndNote {
   std::uint32_t Layout;  // LauncherEndNoteLayout
+  std::uint32_t ToolEndWritten;
 };
 
 // Each one's size and a kind in one number, so that a message of another

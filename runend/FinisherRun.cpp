@@ -13,9 +13,9 @@
 
 // Ways out, each marked "Exit:" below: nothing handed over, or not what a
 // launcher hands over (writing nothing); no tool handed over (its output
-// logged, no end); the launcher recorded the tool's end itself (writing
-// nothing); nothing to wait on; the tool's end recorded here; the finisher
-// gave up logging and drained the tool to its end.
+// logged, no end); the launcher writes or wrote the tool's end itself
+// (writing nothing); nothing to wait on; the tool's end recorded here; the
+// finisher gave up logging and drained the tool to its end.
 
 namespace {
 
@@ -159,33 +159,30 @@ int RunFinisher(const RunLimits& limits) {
   }
   handed.Tool.Reset(AsHandle(tool.ToolProcess));
 
-  LauncherEndNote note{};
+  // The launcher's pumps read the pipes while it lives: the finisher reads
+  // nothing until it has gone. When the tool ends first, as in most runs, the
+  // launcher is given the seconds it needs to write the end.
   const HANDLE launcherAndTool[] = {handed.Launcher.Get(), handed.Tool.Get()};
   const DWORD first = WaitForMultipleObjects(2, launcherAndTool, FALSE, INFINITE);
-  // Only when the launcher has gone may the pipes be read here: its pumps read them while it lives.
-  if (first != WAIT_OBJECT_0 && first != WAIT_OBJECT_0 + 1) return ERROR_INVALID_HANDLE;  // Exit: nothing to wait on.
-  if (first == WAIT_OBJECT_0 + 1) {
-    // The tool ended first, as in most runs: the launcher writes its end.
-    if (WaitForSingleObject(handed.Launcher.Get(), LauncherEndMs(limits)) != WAIT_OBJECT_0 ||
-        Receive(input, note, LauncherEndNoteLayout)) {
-      return 0;  // Exit: the launcher recorded the tool's end itself.
-    }
-    WriteLog(L"[WARNING] The launcher was stopped before it recorded rivlet.exe's end.");
-    readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), keepLines, budget);
-    readers.Finish(static_cast<DWORD>(limits.PumpJoinMs), limits.PumpJoinMs);
-    ReportLeftOut(budget, limits);
-    RecordToolEnd(handed, handOver.ToolPath);
-    CloseLog();
-    return 0;  // Exit: the tool's end, recorded for a stopped launcher.
+  if (first == WAIT_OBJECT_0 + 1 &&
+      WaitForSingleObject(handed.Launcher.Get(), LauncherEndMs(limits)) == WAIT_TIMEOUT) {
+    return 0;  // Exit: the launcher, still running, writes the tool's end itself.
   }
+  if (first != WAIT_OBJECT_0 && first != WAIT_OBJECT_0 + 1) return ERROR_INVALID_HANDLE;  // Exit: nothing to wait on.
+  LauncherEndNote note{};
+  const bool launcherStopped = !Receive(input, note, LauncherEndNoteLayout);
+  if (!launcherStopped && note.ToolEndWritten != 0) return 0;  // Exit: the launcher wrote the tool's end.
 
-  // The launcher has gone and the tool runs on: its pipes are read from here
-  // now, so its writes keep succeeding.
-  readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), keepLines, budget);
-  if (!Receive(input, note, LauncherEndNoteLayout)) {
+  // The tool's end is the finisher's to write, and its pipes are read from
+  // here now, so the tool's writes keep succeeding.
+  const bool toolRanOn = !launcherStopped || WaitForSingleObject(handed.Tool.Get(), 0) == WAIT_TIMEOUT;
+  if (launcherStopped && toolRanOn) {
     WriteLog(L"[WARNING] The launcher was stopped before rivlet.exe ended.");
     handed.Record.MarkDetached();
+  } else if (launcherStopped) {
+    WriteLog(L"[WARNING] The launcher was stopped before it recorded rivlet.exe's end.");
   }
+  readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), keepLines, budget);
   const DWORD waited = WaitForSingleObject(handed.Tool.Get(), limits.FinisherGiveUpMs);
   if (waited != WAIT_OBJECT_0) {
     const DWORD error = GetLastError();
@@ -211,7 +208,7 @@ int RunFinisher(const RunLimits& limits) {
   // A process the tool started may hold its pipes: their drain is bounded.
   readers.Finish(static_cast<DWORD>(limits.PumpJoinMs), limits.PumpJoinMs);
   ReportLeftOut(budget, limits);
-  WriteLog(L"[INFO] The launcher had already ended; rivlet.exe ended now.");
+  if (toolRanOn) WriteLog(L"[INFO] The launcher had already ended; rivlet.exe ended now.");
   RecordToolEnd(handed, handOver.ToolPath);
   CloseLog();
   return 0;  // Exit: the tool's end is recorded.

@@ -121,9 +121,9 @@ void FinisherStart::HandOverTool(HANDLE toolProcess) {
   }
 }
 
-void FinisherStart::NoteLauncherEnd() {
+void FinisherStart::NoteLauncherEnd(bool toolEndWritten) {
   if (!HandedOver) return;
-  const LauncherEndNote note{LauncherEndNoteLayout};
+  const LauncherEndNote note{LauncherEndNoteLayout, toolEndWritten ? 1u : 0u};
   Write(&note, sizeof note);
   HandOverWrite.Close();
 }

@@ -43,8 +43,9 @@ class FinisherStart {
   // not start) the finisher, which has done nothing yet, is ended.
   void HandOverTool(HANDLE toolProcess);
 
-  // The launcher's last act, once its log, record and event have its end.
-  void NoteLauncherEnd();
+  // The launcher's last act, once its log, record and event have its end,
+  // which is the tool's (`toolEndWritten`) or leaves the tool's to the finisher.
+  void NoteLauncherEnd(bool toolEndWritten);
 
   // The finisher's process id once it has the hand-over; 0 otherwise.
   DWORD ProcessId() const;

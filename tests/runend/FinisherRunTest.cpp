@@ -215,6 +215,7 @@ TEST(FinisherRace, ASecondRunDuringTheFirstRunsDrainNeverGetsTheFirstRunsEnd) {
     EXPECT_EQ(record.ExitCode, std::optional<DWORD>(1603)) << "the first run's end was written over the second's";
   }
   EXPECT_EQ(second.Result.ExitCode, 1618u) << "the mark should last until the first run's end is written";
+  DeleteFileW(first.Log.Path.c_str());
 }
 
 // Far more output after a detach than the log keeps (64 KiB in this build):
