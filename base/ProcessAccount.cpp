@@ -5,6 +5,11 @@
 #include <utility>
 
 ProcessAccount::ProcessAccount() {
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof administrators;
+  BOOL member = FALSE;
+  Administrator = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize) &&
+                  CheckTokenMembership(nullptr, administrators, &member) && member;
   HANDLE opened = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return;
   const mw::UniqueHandle token(opened);

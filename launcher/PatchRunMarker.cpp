@@ -2,14 +2,29 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <winternl.h>
 
 #include <string>
 #include <utility>
 
+#include "base/NtStatusError.h"
+#include "base/ObjectTrust.h"
+#include "base/ProcessAccount.h"
 #include "log/Log.h"
-#include "log/TrustedObject.h"
+
+extern "C" NTSTATUS NTAPI NtCreateMutant(PHANDLE mutant, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                         BOOLEAN initialOwner);
 
 namespace {
+
+constexpr wchar_t NamespaceName[] = L"Mendora.Launcher";
+constexpr wchar_t MutexInNamespace[] = L"Mendora.Launcher\\PatchRun";
+// The global name as the object manager knows it: "Global\" is \BaseNamedObjects.
+constexpr wchar_t GlobalMutexPath[] = L"\\BaseNamedObjects\\Mendora.Launcher.PatchRun";
+
+constexpr NTSTATUS NameExisted = static_cast<NTSTATUS>(0x40000000);     // STATUS_OBJECT_NAME_EXISTS
+constexpr NTSTATUS NotAMutex = static_cast<NTSTATUS>(0xC0000024);       // STATUS_OBJECT_TYPE_MISMATCH
+constexpr ACCESS_MASK MarkAccess = READ_CONTROL | SYNCHRONIZE;
 
 // An explicit owner, because the default one differs between systems (a
 // group under Wine, Administrators for an elevated token on Windows), and the
@@ -28,71 +43,149 @@ mw::LocalMemory MarkerSecurity(PSID launcherUser) {
   return mw::LocalMemory(security);
 }
 
-// The owner as a SID text for the log; "unknown" when it cannot be read.
-std::wstring OwnerText(PSECURITY_DESCRIPTOR security) {
-  PSID owner = nullptr;
-  BOOL defaulted = FALSE;
+std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;
-  if (security == nullptr || !GetSecurityDescriptorOwner(security, &owner, &defaulted) || owner == nullptr ||
-      !ConvertSidToStringSidW(owner, &text)) {
-    return L"unknown";
-  }
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return L"unknown";
   const mw::LocalMemory heldText(text);
   return text;
 }
 
+// The owner and access list of a mark found there; empty when unreadable.
+mw::LocalMemory ReadDescriptor(HANDLE mutex) {
+  PSECURITY_DESCRIPTOR found = nullptr;
+  if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
+                      nullptr, nullptr, nullptr, &found) != ERROR_SUCCESS) {
+    return {};
+  }
+  return mw::LocalMemory(found);
+}
+
+std::wstring OwnerText(PSECURITY_DESCRIPTOR security) {
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (security == nullptr || !GetSecurityDescriptorOwner(security, &owner, &defaulted)) return L"unknown";
+  return SidText(owner);
+}
+
+PatchRunClaim Refused(PSECURITY_DESCRIPTOR found) {
+  WriteLog(L"[ERROR] Another patch is being applied: %s exists, made by %s - rivlet.exe is not started.",
+           PatchRunMutexName, OwnerText(found).c_str());
+  return PatchRunClaim::AnotherRunMarked;
+}
+
+PatchRunClaim NotCreated(DWORD error) {
+  WriteLog(L"[WARNING] Could not create %s, error: %d - running without it.", PatchRunMutexName,
+           static_cast<int>(error));
+  return PatchRunClaim::Unmarked;
+}
+
 }  // namespace
 
+PatchRunMarker::~PatchRunMarker() {
+  Mutex.Close();
+  if (Namespace != nullptr) ClosePrivateNamespace(Namespace, 0);
+  if (Boundary != nullptr) DeleteBoundaryDescriptor(Boundary);
+}
+
 PatchRunClaim PatchRunMarker::Claim() {
-  const LauncherUser user;
-  const mw::LocalMemory security = MarkerSecurity(user.Sid());
+  const ProcessAccount account;
+  const mw::LocalMemory security = MarkerSecurity(account.Sid());
   if (!security) {
     WriteLog(L"[WARNING] Could not build the security descriptor of %s, error: %d - running without it.",
              PatchRunMutexName, static_cast<int>(GetLastError()));
     return PatchRunClaim::Unmarked;
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
+  if (account.IsAdministrator() && OpenNamespace()) return ClaimInNamespace(attributes);
+  return ClaimGlobally(attributes, account.Sid());
+}
+
+bool PatchRunMarker::OpenNamespace() {
+  // Load bearing: the boundary first. Where the system has no private
+  // namespaces it fails here, before any call that such a system lacks.
+  Boundary = CreateBoundaryDescriptorW(NamespaceName, 0);
+  if (Boundary == nullptr) return false;
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof administrators;
+  if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
+      !AddSIDToBoundaryDescriptor(&Boundary, administrators)) {
+    return false;
+  }
+  mw::LocalMemory security;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1,
+                                                           &descriptor, nullptr)) {
+    security.Reset(descriptor);
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
+  Namespace = CreatePrivateNamespaceW(&attributes, Boundary, NamespaceName);
+  if (Namespace == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+    Namespace = OpenPrivateNamespaceW(Boundary, NamespaceName);
+  }
+  return Namespace != nullptr;
+}
+
+PatchRunClaim PatchRunMarker::ClaimInNamespace(SECURITY_ATTRIBUTES& attributes) {
   // Never owned: a launcher or tool that ends abandons nothing, and nobody waits on it.
-  mw::UniqueHandle mutex(CreateMutexExW(&attributes, PatchRunMutexName, 0, READ_CONTROL | SYNCHRONIZE));
+  mw::UniqueHandle mutex(CreateMutexExW(&attributes, MutexInNamespace, 0, MarkAccess));
   const DWORD error = GetLastError();
-  if (!mutex) {
-    WriteLog(L"[WARNING] Could not create %s, error: %d - running without it.", PatchRunMutexName,
-             static_cast<int>(error));
+  if (!mutex) return NotCreated(error);
+  // Only SYSTEM and Administrators can make a name here: what is found is a run's.
+  if (error == ERROR_ALREADY_EXISTS) return Refused(ReadDescriptor(mutex.Get()).Get());
+  Mutex = std::move(mutex);
+  return PatchRunClaim::Marked;
+}
+
+PatchRunClaim PatchRunMarker::ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount) {
+  UNICODE_STRING name;
+  RtlInitUnicodeString(&name, GlobalMutexPath);
+  OBJECT_ATTRIBUTES object;
+  // OBJ_OPENLINK: a link at the name is found as itself, never followed to
+  // a mutex that a trusted account made for something else.
+  InitializeObjectAttributes(&object, &name, OBJ_OPENIF | OBJ_OPENLINK, nullptr, attributes.lpSecurityDescriptor);
+  HANDLE handle = nullptr;
+  const NTSTATUS status = NtCreateMutant(&handle, MarkAccess, &object, FALSE);
+  if (status == NotAMutex) {
+    WriteLog(L"[WARNING] %s is a link or another kind of object, not a mark of ours - running without it.",
+             PatchRunMutexName);
     return PatchRunClaim::Unmarked;
   }
-  if (error != ERROR_ALREADY_EXISTS) {
+  if (status < 0) return NotCreated(NtStatusError(status));
+  mw::UniqueHandle mutex(handle);
+  if (status != NameExisted) {
     Mutex = std::move(mutex);
     return PatchRunClaim::Marked;
   }
-
-  PSECURITY_DESCRIPTOR found = nullptr;
-  const DWORD readError = GetSecurityInfo(mutex.Get(), SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, nullptr,
-                                          nullptr, nullptr, nullptr, &found);
-  const mw::LocalMemory foundSecurity(readError == ERROR_SUCCESS ? found : nullptr);
-  if (IsTrustedOwner(foundSecurity.Get(), user.Sid())) return PatchRunClaim::AnotherRunMarked;
-  // Anybody can create a mutex of this name first; theirs must not stop patching.
-  WriteLog(L"[WARNING] %s is owned by %s, not by a trusted account - running without it.", PatchRunMutexName,
-           OwnerText(foundSecurity.Get()).c_str());
-  return PatchRunClaim::Unmarked;
+  // Anybody can make a mutex of this name first; only one that nobody but a
+  // trusted account could have made and can change is a run's of ours.
+  const mw::LocalMemory found = ReadDescriptor(mutex.Get());
+  if (const PSID other = UntrustedChanger(found.Get(), ownAccount, ~ACCESS_MASK{0}); other != nullptr) {
+    WriteLog(L"[WARNING] %s is not a mark of ours: %s owns it or may use it - running without it.",
+             PatchRunMutexName, SidText(other).c_str());
+    return PatchRunClaim::Unmarked;
+  }
+  return Refused(found.Get());
 }
 
 void PatchRunMarker::HandTo(HANDLE toolProcess) const {
   if (!Mutex) return;
-  // The tool gets a handle of its own, so the mark lasts until the tool has
-  // ended, also after this launcher has: the system closes the handle when
-  // the tool's process ends. This is safe and goes unnoticed by the tool:
-  // nothing tells it the handle's value or the mutex's name, the handle is
-  // not inheritable (what the tool starts does not keep the mark), and as
-  // nobody ever owns the mutex it never blocks and is never abandoned. The
-  // tool's only trace is one more entry in its handle table.
-  HANDLE inTool = nullptr;
-  if (DuplicateHandle(GetCurrentProcess(), Mutex.Get(), toolProcess, &inTool, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+  // The tool gets handles of its own, so the mark lasts until the tool has
+  // ended, also after this launcher has: the system closes them when the
+  // tool's process ends. This is safe and goes unnoticed by the tool:
+  // nothing tells it the handles' values or the mutex's name, they are not
+  // inheritable (what the tool starts does not keep the mark), and as nobody
+  // ever owns the mutex it never blocks and is never abandoned. The tool's
+  // only trace is one or two more entries in its handle table.
+  for (const HANDLE held : {Mutex.Get(), Namespace}) {
+    if (held == nullptr) continue;
+    HANDLE inTool = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), held, toolProcess, &inTool, 0, FALSE, DUPLICATE_SAME_ACCESS)) continue;
+    const DWORD error = GetLastError();
+    // A tool that has already ended needs no mark; one that runs keeps it only
+    // as long as this launcher does.
+    if (WaitForSingleObject(toolProcess, 0) == WAIT_TIMEOUT) {
+      WriteLog(L"[WARNING] Could not hand %s to rivlet.exe, error: %d.", PatchRunMutexName, static_cast<int>(error));
+    }
     return;
-  }
-  const DWORD error = GetLastError();
-  // A tool that has already ended needs no mark; one that runs keeps it only
-  // as long as this launcher does.
-  if (WaitForSingleObject(toolProcess, 0) == WAIT_TIMEOUT) {
-    WriteLog(L"[WARNING] Could not hand %s to rivlet.exe, error: %d.", PatchRunMutexName, static_cast<int>(error));
   }
 }

@@ -7,33 +7,55 @@
 // Two patching tools changing one product's files at once can leave it half
 // patched. A patch run is therefore marked, system-wide, by a named mutex
 // that exists from just before a launcher starts its tool until that tool
-// has ended, also when the launcher itself ended first (detach, time-out).
+// has ended and the run's end is written (the run's finisher holds it too).
 // The mutex is never owned or waited on: its existence is the mark.
+//
+// Where only SYSTEM and Administrators can make names, no ordinary user can
+// take the mark's name: a run with administrative rights keeps the mark in a
+// private namespace whose boundary is the Administrators group. Where the
+// system has none (a run without those rights; Wine, which lacks private
+// namespaces), the name is the global one below, opened without following a
+// link, and what is found there is judged by its whole descriptor.
 inline constexpr wchar_t PatchRunMutexName[] = L"Global\\Mendora.Launcher.PatchRun";
 
 enum class PatchRunClaim {
   Marked,            // this run holds the mark
-  AnotherRunMarked,  // the mark is there, made by a trusted account: start no tool
-  Unmarked,          // no mark could be made, or a stranger made it; a warning is logged
+  AnotherRunMarked,  // a run of ours holds it: start no tool
+  Unmarked,          // no mark could be made, or the name is not ours; a warning is logged
 };
 
 class PatchRunMarker {
  public:
-  // Creates the mutex, owned by the launcher's own account with a protected
-  // access list (SYSTEM, Administrators, that account), or finds it there and
-  // judges it by its owner, as the log folder is judged: only SYSTEM,
-  // Administrators, TrustedInstaller or the launcher's account can mark a
-  // run. Anyone else's mutex of that name does not block patching.
+  PatchRunMarker() = default;
+  ~PatchRunMarker();
+  PatchRunMarker(const PatchRunMarker&) = delete;
+  PatchRunMarker& operator=(const PatchRunMarker&) = delete;
+
+  // Creates the mark, owned by the launcher's own account with a protected
+  // access list (SYSTEM, Administrators, that account), or finds it there.
+  // A mark found in the private namespace is a run's of ours; a global one
+  // only when its owner is trusted and its access list grants nobody else
+  // anything. A link, another kind of object or anyone else's mutex of that
+  // name does not block patching. Logs the 1618 line, naming the holder's
+  // owner, and every warning.
   PatchRunClaim Claim();
 
-  // Gives the started tool a handle of its own, so the mark lasts as long as
+  // Gives the started tool handles of its own, so the mark lasts as long as
   // the tool does.
   void HandTo(HANDLE toolProcess) const;
 
-  // The mutex while this run holds the mark, else null: the run's finisher
-  // holds it too, until the run's end is written.
+  // While this run holds the mark: the mutex, and the private namespace that
+  // holds it (null for the global name), which must be held as long: the run's
+  // finisher holds both until the run's end is written. Null otherwise.
   HANDLE Handle() const { return Mutex.Get(); }
+  HANDLE Place() const { return Namespace; }
 
  private:
+  bool OpenNamespace();
+  PatchRunClaim ClaimInNamespace(SECURITY_ATTRIBUTES& attributes);
+  PatchRunClaim ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount);
+
   mw::UniqueHandle Mutex;  // empty unless Marked; closed when the run returns
+  HANDLE Boundary = nullptr;
+  HANDLE Namespace = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "base/DllSearchOrder.h"
 #include "base/GuardedString.h"
+#include "base/ProcessAccount.h"
 #include "base/SystemLibraries.h"
 #include "base/UniqueHolder.h"
 #include "launcher/ConsoleLine.h"
@@ -16,6 +17,7 @@
 #include "launcher/PatchRunMarker.h"
 #include "launcher/ToolInvocation.h"
 #include "launcher/ToolProcess.h"
+#include "launcher/ToolTrust.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
 #include "process/DetachSignal.h"
@@ -53,12 +55,12 @@ mw::UniqueHandle DuplicateForWait(HANDLE process) {
 }
 
 // The run's record is named for the package's SHA-256. It is taken before
-// the tool starts, so that the file hashed is the one the tool is given and
-// nothing comes between the tool's start and the wait for its end or its
-// marker. Without it the run has no record.
-void HashPackage(const ToolInvocation& invocation, RunFacts& facts) {
+// the tool starts, the package held until then, so that the file hashed is
+// the one the tool is given and nothing comes between the tool's start and
+// the wait for its end or its marker. Without it the run has no record.
+void HashPackage(const ToolInvocation& invocation, mw::UniqueFileHandle& heldPackage, RunFacts& facts) {
   DWORD error = 0;
-  facts.PackageSha256 = PackageSha256(invocation.PackagePath.GetText(), error);
+  facts.PackageSha256 = PackageSha256(invocation.PackagePath.GetText(), heldPackage, error);
   if (facts.PackageSha256.empty()) {
     WriteLog(L"[WARNING] Could not compute the SHA-256 of %s, error: %d - the run goes on without a run record.",
              invocation.PackagePath.GetText(), static_cast<int>(error));
@@ -89,9 +91,14 @@ RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps, RunRecord& record, con
   return outcome;
 }
 
-RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker,
+RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker,
                    FinisherStart& finisher, RunFacts& facts) {
-  HashPackage(invocation, facts);
+  if (const DWORD error = CheckToolTrust(invocation.ToolFile.Get(), invocation.ToolOpenError, ProcessAccount())) {
+    WriteLog(L"[ERROR] rivlet.exe could not be run!");
+    return {RunOutcome::Kind::NotStarted, error};  // Exit: the tool may be changed by others.
+  }
+  mw::UniqueFileHandle heldPackage;
+  HashPackage(invocation, heldPackage, facts);
   RunRecord record;
   if (!facts.PackageSha256.empty()) record.Open(facts.PackageSha256);
   // Started first, and handed the pipes before the tool exists: whatever
@@ -99,11 +106,15 @@ RunOutcome RunTool(const ToolInvocation& invocation, const RunLimits& limits, co
   finisher.Start();
   ToolProcess tool;
   tool.PipesReady = [&] {
-    finisher.HandOver(tool.StdoutRead.Get(), tool.StderrRead.Get(), marker.Handle(), record,
+    finisher.HandOver(tool.StdoutRead.Get(), tool.StderrRead.Get(), marker.Handle(), marker.Place(), record,
                       invocation.ToolPath.GetText(), WriteToolOutput, facts);
   };
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
   finisher.HandOverTool(tool.Process.Get());
+  // Started or not, the tool and its package are the product's and the
+  // package's again: a tool may well update itself.
+  invocation.ToolFile.Close();
+  heldPackage.Close();
   if (startError != 0) {
     tool.CloseStreams();
     record.Discard();
@@ -161,7 +172,6 @@ RunOutcome RunSteps(const RunLimits& limits, FinisherStart& finisher, RunFacts& 
   // Held until the run returns: a run that started no tool leaves no mark.
   PatchRunMarker marker;
   if (marker.Claim() == PatchRunClaim::AnotherRunMarked) {
-    WriteLog(L"[ERROR] Another patch is being applied: %s exists - rivlet.exe is not started.", PatchRunMutexName);
     return {RunOutcome::Kind::AnotherPatchRun};  // Exit: another run's tool still patches.
   }
   return RunTool(invocation, limits, marker, finisher, facts);
@@ -182,12 +192,13 @@ int Conclude(const RunOutcome& outcome, const RunFacts& facts) {
 int RunLauncher(const RunLimits& limits) {
   SetConsoleModes();
   RestrictDllSearchOrder();
+  FinisherStart finisher;
+  finisher.HoldImage();
   SystemLibraries::Load();
   PrepareEnvironment();
   OpenLog();
   RunFacts facts;
   if (LogFileHandle() != nullptr) facts.LogPath = LogPath.GetText();
-  FinisherStart finisher;
   const RunOutcome outcome = RunSteps(limits, finisher, facts);
   const int exitCode = Conclude(outcome, facts);
   CloseLog();

@@ -89,6 +89,9 @@ ToolPreparation PrepareToolInvocation(const mw::String& installPath, const Optio
     WriteLog(L"[ERROR] %s not found!", invocation.ToolPath.GetText());
     return ToolPreparation::ToolMissing;
   }
+  invocation.ToolFile.Reset(CreateFileW(invocation.ToolPath.GetText(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+  if (!invocation.ToolFile) invocation.ToolOpenError = GetLastError();
 
   GetLauncherFolderWithBackslash(invocation.PackageFolder);
   invocation.LauncherFolderWithoutBackslashes = invocation.PackageFolder;

@@ -4,10 +4,17 @@
 
 #include "base/GuardedString.h"
 #include "base/PathString.h"
+#include "base/UniqueHolder.h"
 #include "launcher/OptionSet.h"
 
 struct ToolInvocation {
   mw::PathString ToolPath;
+  // The tool's file, held from when it was found until the tool has started,
+  // others sharing it only to read: the file whose version is read and whose
+  // rights are checked is the file that runs. Empty when it could not be
+  // opened (ToolOpenError says why).
+  mw::UniqueFileHandle ToolFile;
+  DWORD ToolOpenError = 0;
   mw::PathString LauncherFolderWithoutBackslashes;  // "C:\pkg", "D:" at a drive root
   mw::PathString WorkingFolder;                     // the same, "D:\" at a drive root
   mw::PathString PackageFolder;                     // with one trailing backslash

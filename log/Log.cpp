@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/ProcessAccount.h"
 #include "base/SystemLibraries.h"
 #include "log/LogFileOpen.h"
 #include "log/LogFolder.h"
@@ -61,7 +62,7 @@ void OpenLog() {
   // The launcher may run elevated where ordinary users can create or replace
   // folders: a folder or file that is not safe to write leaves the run
   // without a log.
-  const LauncherUser user;
+  const ProcessAccount user;
   const mw::UniqueFileHandle folder = OpenLogFolder(LogPath, user);
   LogPath.JoinPath(fileName.GetText());
   std::FILE* file = folder ? OpenLogFileIn(folder.Get(), fileName.GetText(), LogPath.GetText(), user) : nullptr;

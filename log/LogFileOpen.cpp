@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "base/NtFileOpen.h"
+#include "base/ObjectTrust.h"
 #include "base/UniqueHolder.h"
 
 namespace {
@@ -32,7 +33,7 @@ bool IsUsableLogFile(DWORD attributes, DWORD links, PSECURITY_DESCRIPTOR owner, 
   return createdByThisRun || IsTrustedOwner(owner, launcherUser);
 }
 
-std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const LauncherUser& user) {
+std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const ProcessAccount& user) {
   mw::UniqueHandle file;
   bool created = true;
   NTSTATUS status = OpenInFolder(folder, name, FILE_CREATE, file);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/UniqueHolder.h"
+#include "base/ProcessAccount.h"
 #include "log/TrustedObject.h"
 
 // Creates the log file `name` in the folder held by `folder` (from
@@ -14,7 +15,7 @@
 // but not write it. An existing file is used only when it is a plain file
 // with one name, owned by a trusted account; and the file must be at exactly
 // `path`. Null otherwise, or when it cannot be opened.
-std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const LauncherUser& user);
+std::FILE* OpenLogFileIn(HANDLE folder, const wchar_t* name, const wchar_t* path, const ProcessAccount& user);
 
 // Whether the launcher may append to a log file with these attributes, this
 // many names and this owner: a plain file with one name that this run

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/ObjectTrust.h"
+
 namespace {
 
 // SYSTEM and Administrators full control, Users read and execute, for the
@@ -33,7 +35,7 @@ bool IsUsableLogFolder(DWORD attributes, PSECURITY_DESCRIPTOR security, PSID lau
   return IsTrustedOwner(security, launcherUser);
 }
 
-mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user) {
+mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const ProcessAccount& user) {
   const mw::LocalMemory security = LogFolderSecurity(user.Sid(), user.IsAdministrator());
   if (!security) return {};
   // Protected in the very call that creates it: the folder never exists with

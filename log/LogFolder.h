@@ -4,6 +4,7 @@
 
 #include "base/PathString.h"
 #include "base/UniqueHolder.h"
+#include "base/ProcessAccount.h"
 #include "log/TrustedObject.h"
 
 // Opens the log folder, creating it (and missing parents) when it is
@@ -14,7 +15,7 @@
 // folder is used only when it is a real folder at exactly this path, owned by
 // a trusted account (IsUsableLogFolder). Empty otherwise: then there is no
 // log, as when it cannot be opened.
-mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const LauncherUser& user);
+mw::UniqueFileHandle OpenLogFolder(mw::PathString& folder, const ProcessAccount& user);
 
 // The descriptor a new log folder is created with: SYSTEM and Administrators
 // full control, Users read and execute, and full control for the launcher's

@@ -1,24 +1,5 @@
 #include "package/PackageFile.h"
 
-namespace {
-
-// The longest path the system has, terminator included.
-constexpr DWORD LongestPathUnits = 32768;
-
-}  // namespace
-
-DWORD OwnProgramPath(HeapBlock& path) {
-  path = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
-  if (!path) return ERROR_NOT_ENOUGH_MEMORY;
-  auto* text = static_cast<wchar_t*>(path.Get());
-  const DWORD length = GetModuleFileNameW(nullptr, text, LongestPathUnits);
-  // A full buffer may hold a cut path, unterminated on older systems.
-  if (length != 0 && length < LongestPathUnits) return 0;
-  const DWORD error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
-  text[0] = L'\0';
-  return error;
-}
-
 DWORD PackageFile::Open(const wchar_t* path) {
   FilePath = path;
   // Readers may share it; nobody may change it until the package ends.

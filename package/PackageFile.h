@@ -5,13 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "base/HeapBlock.h"
 #include "base/UniqueHolder.h"
 #include "package/StepResult.h"
-
-// The path the running program was started from, in `path`: 0, or the
-// system's error when it cannot be read.
-DWORD OwnProgramPath(HeapBlock& path);
 
 // The file the package was started from, which carries the payload. Open
 // for reading and closed to writers while the package runs. It may not be

@@ -1,5 +1,6 @@
 #include "package/PackageRun.h"
 
+#include "base/OwnImage.h"
 #include "package/EntryExtraction.h"
 #include "package/ErrorLine.h"
 #include "package/LauncherStart.h"
@@ -16,7 +17,7 @@
 //        the payload this image was sealed with
 //   1603 (ERROR_INSTALL_FAILURE) when the machine fails a step: opening or
 //        reading the package, memory, the SHA-256, the staging folder, a
-//        file in it, SFXCMD, starting or waiting for the launcher
+//        file in it or its hold, SFXCMD, starting or waiting for the launcher
 //   otherwise the launcher's exit code, all 32 bits of it
 // Each failure writes one line on standard error. Until the launcher has
 // started, a failure removes everything the package wrote: a damaged
@@ -98,7 +99,11 @@ DWORD RunPackage(const wchar_t* commandLine) {
     folder.Remove();
     return NotExtracted(extracted, package, entry, folder.Path());  // Exit: damaged, or a failed read or write.
   }
-  folder.CloseFiles();
+  if ((error = folder.HoldFiles(entry)) != 0) {
+    folder.Remove();
+    WriteErrorLine(L"Could not hold %hs in the folder %ls. Error code: %lu.", entry, folder.Path(), error);
+    return ERROR_INSTALL_FAILURE;  // Exit: the files cannot be held.
+  }
 
   // Without it the launcher would read whatever SFXCMD the caller had.
   if (!SetEnvironmentVariableW(L"SFXCMD", PackageArguments(commandLine))) {

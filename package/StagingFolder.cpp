@@ -4,7 +4,6 @@
 #include <cwchar>
 #include <iterator>
 
-#include "base/NtFileOpen.h"
 #include "base/NtStatusError.h"
 #include "base/ProcAddress.h"
 #include "base/ProcessAccount.h"
@@ -63,8 +62,10 @@ DWORD StagingFolder::Create() {
   const bool haveTemp = TempFolder(temp);
   _snwprintf_s(FolderPath, StagingPathUnits, _TRUNCATE, L"%ls\\ValcrestPatch", haveTemp ? temp : L"%TEMP%");
   if (!haveTemp) return GetLastError() != 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
-  const mw::LocalMemory account = ProcessAccount().SidText();
-  const mw::LocalMemory descriptor = StagingFolderDescriptor(static_cast<const wchar_t*>(account.Get()));
+  const ProcessAccount account;
+  const mw::LocalMemory sid = account.SidText();
+  const mw::LocalMemory descriptor =
+      StagingFolderDescriptor(static_cast<const wchar_t*>(sid.Get()), account.IsAdministrator());
   if (!descriptor) return GetLastError() != 0 ? GetLastError() : ERROR_INVALID_SECURITY_DESCR;
 
   // Others may read and write in it as its descriptor allows (and open it
@@ -88,28 +89,41 @@ DWORD StagingFolder::Create() {
   return error;
 }
 
-DWORD StagingFolder::NewFile(const char* name, HANDLE& file) {
-  if (FileCount == MostFiles) return ERROR_TOO_MANY_OPEN_FILES;
+DWORD StagingFolder::OpenInFolder(const char* name, const NtOpenRequest& request, mw::UniqueHandle& opened) {
   wchar_t wideName[FileNameUnits];
   if (swprintf_s(wideName, FileNameUnits, L"%hs", name) < 0) return ERROR_INVALID_NAME;
-  // Made new in the held folder itself: it takes the folder's rights, and
-  // nothing that is there already is written through.
-  const NtOpenRequest request{GENERIC_WRITE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE};
-  mw::UniqueHandle& opened = Files[FileCount];
   if (const NTSTATUS status = NtOpenInFolder(Folder.Get(), wideName, request, opened); status < 0) {
     return NtStatusError(status);
   }
-  FileNames[FileCount++] = name;
-  file = opened.Get();
   return 0;
 }
 
-void StagingFolder::CloseFiles() {
-  for (mw::UniqueHandle& file : Files) file.Close();
+DWORD StagingFolder::NewFile(const char* name, HANDLE& file) {
+  if (FileCount == MostFiles) return ERROR_TOO_MANY_OPEN_FILES;
+  // Made new in the held folder itself: it takes the folder's rights, and
+  // nothing that is there already is written through.
+  const NtOpenRequest request{GENERIC_WRITE, 0, FILE_CREATE, FILE_NON_DIRECTORY_FILE};
+  if (const DWORD error = OpenInFolder(name, request, Files[FileCount])) return error;
+  FileNames[FileCount] = name;
+  file = Files[FileCount++].Get();
+  return 0;
+}
+
+DWORD StagingFolder::HoldFiles(const char*& name) {
+  // Through the held folder again, which nobody but its owners can write in
+  // meanwhile; the writer goes first, since running a program needs all
+  // writers of its file gone.
+  const NtOpenRequest request{GENERIC_READ, FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE};
+  for (std::size_t index = 0; index < FileCount; ++index) {
+    name = FileNames[index];
+    Files[index].Close();
+    if (const DWORD error = OpenInFolder(name, request, Files[index])) return error;
+  }
+  return 0;
 }
 
 void StagingFolder::Remove() {
-  CloseFiles();
+  for (mw::UniqueHandle& file : Files) file.Close();
   for (std::size_t index = 0; index < FileCount; ++index) {
     wchar_t path[StagingPathUnits + FileNameUnits];
     _snwprintf_s(path, std::size(path), _TRUNCATE, L"%ls\\%hs", FolderPath, FileNames[index]);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "base/NtFileOpen.h"
 #include "base/UniqueHolder.h"
 
 // The temporary folder (at most MAX_PATH units), a separator, the staging
@@ -34,16 +35,21 @@ class StagingFolder {
   const wchar_t* Path() const { return FolderPath; }
 
   // A new file `name` (ASCII, one of the payload's names) in the folder,
-  // open for writing until CloseFiles or Remove. 0 or the system's error.
+  // open for writing until HoldFiles or Remove. 0 or the system's error.
   DWORD NewFile(const char* name, HANDLE& file);
 
-  // Closes the files written, which stay.
-  void CloseFiles();
+  // Reopens each file written for reading only, others sharing it only to
+  // read, and holds it until Remove or the end: nobody can change, rename or
+  // replace what the launcher runs and reads while it runs. 0, or the
+  // system's error with the file's name in `name`.
+  DWORD HoldFiles(const char*& name);
 
   // Deletes the files written and the folder.
   void Remove();
 
  private:
+  DWORD OpenInFolder(const char* name, const NtOpenRequest& request, mw::UniqueHandle& opened);
+
   static constexpr std::size_t MostFiles = 3;
   wchar_t FolderPath[StagingPathUnits] = {};
   mw::UniqueHandle Folder;

@@ -24,6 +24,7 @@ struct FinisherHandOver {
   std::uint64_t StderrRead;
   std::uint64_t LogFile;    // FILE_APPEND_DATA | SYNCHRONIZE
   std::uint64_t RunMark;    // the patch run's mutex, held until the run's end is written
+  std::uint64_t RunMarkPlace;  // the private namespace that holds it, held as long
   std::uint64_t RecordKey;  // KEY_SET_VALUE | KEY_QUERY_VALUE, with RunId
   wchar_t RunId[40];
   // Both paths are checked or made with MAX_PATH buffers, file name included.

@@ -72,6 +72,7 @@ bool FitsAHandOver(FinisherHandOver& handOver) {
          IsOfFileType(handOver.StdoutRead, FILE_TYPE_PIPE) && IsOfFileType(handOver.StderrRead, FILE_TYPE_PIPE) &&
          (handOver.LogFile == 0 || IsOfFileType(handOver.LogFile, FILE_TYPE_DISK)) &&
          (handOver.RunMark == 0 || IsHandle(handOver.RunMark)) &&
+         (handOver.RunMarkPlace == 0 || IsHandle(handOver.RunMarkPlace)) &&
          (handOver.RecordKey == 0 || (IsKey(handOver.RecordKey) && handOver.RunId[0] != L'\0'));
 }
 
@@ -85,6 +86,7 @@ struct HandedOver {
         StdoutRead(AsHandle(handOver.StdoutRead)),
         StderrRead(AsHandle(handOver.StderrRead)),
         RunMark(AsHandle(handOver.RunMark)),
+        RunMarkPlace(AsHandle(handOver.RunMarkPlace)),
         Record(static_cast<HKEY>(AsHandle(handOver.RecordKey)), handOver.RunId),
         Facts{handOver.ToolVersion, handOver.PackageSha256, handOver.LogPath} {}
 
@@ -94,6 +96,7 @@ struct HandedOver {
   mw::UniqueHandle StderrRead;
   // Held to the end: no second run starts before this run's end is written.
   mw::UniqueHandle RunMark;
+  mw::UniqueHandle RunMarkPlace;
   RunRecord Record;
   RunFacts Facts;
 };

@@ -19,20 +19,6 @@ bool CopyText(wchar_t (&to)[Size], const wchar_t* from) {
   return wcsncpy_s(to, Size, from, _TRUNCATE) == 0;
 }
 
-std::wstring OwnModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    // A cut name is not terminated and fills the buffer.
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 std::wstring SystemFolder() {
   wchar_t folder[MAX_PATH];
   const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
@@ -52,15 +38,14 @@ FinisherStart::~FinisherStart() {
 }
 
 bool FinisherStart::Start() {
-  const std::wstring program = OwnModulePath();
+  // Held, so that the file at this path is the launcher's own until the run ends.
+  const std::wstring program = Image.Path();
   const std::wstring folder = SystemFolder();
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
-  DWORD error = ERROR_BAD_PATHNAME;
-  if (!program.empty() && !folder.empty()) {
-    error = CreatePipe(&readEnd, &writeEnd, &inheritable, HandOverPipeSize) ? 0 : GetLastError();
-  }
+  DWORD error = program.empty() ? Image.Error() : folder.empty() ? ERROR_BAD_PATHNAME : 0;
+  if (error == 0) error = CreatePipe(&readEnd, &writeEnd, &inheritable, HandOverPipeSize) ? 0 : GetLastError();
   const mw::UniqueHandle handOverRead(readEnd);
   HandOverWrite.Reset(writeEnd);
   if (error == 0 && !SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0)) error = GetLastError();
@@ -76,8 +61,9 @@ bool FinisherStart::Start() {
   return true;
 }
 
-void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, const RunRecord& record,
-                             const wchar_t* toolPath, bool keepToolLines, const RunFacts& facts) {
+void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, HANDLE runMarkPlace,
+                             const RunRecord& record, const wchar_t* toolPath, bool keepToolLines,
+                             const RunFacts& facts) {
   if (!Process) return;
   FinisherHandOver handOver{};
   handOver.Layout = FinisherHandOverLayout;
@@ -97,6 +83,7 @@ void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMar
     Duplicate(log, FILE_APPEND_DATA | SYNCHRONIZE, handOver.LogFile);
   }
   if (runMark != nullptr) Duplicate(runMark, 0, handOver.RunMark);
+  if (runMarkPlace != nullptr) Duplicate(runMarkPlace, 0, handOver.RunMarkPlace);
   if (record.Handle() != nullptr && CopyText(handOver.RunId, record.Id().c_str()) &&
       !Duplicate(record.Handle(), KEY_SET_VALUE | KEY_QUERY_VALUE, handOver.RecordKey)) {
     handOver.RunId[0] = L'\0';

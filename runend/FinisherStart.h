@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/OwnImage.h"
 #include "base/UniqueHolder.h"
 #include "runend/FinisherHandOver.h"
 #include "runend/RunEvents.h"
@@ -25,18 +26,23 @@ class FinisherStart {
   FinisherStart(const FinisherStart&) = delete;
   FinisherStart& operator=(const FinisherStart&) = delete;
 
-  // Starts the finisher, which waits for the hand-over. Called before the
-  // tool starts, so that taking the tool over costs no process start after
-  // it. False, with a warning logged, when it cannot start.
+  // Holds the launcher's own file, first thing in the run, while it is
+  // surely the file this image came from: the finisher is started from it.
+  void HoldImage() { Image.Hold(); }
+
+  // Starts the finisher from the held image, never from a path read again.
+  // It then waits for the hand-over. Called before the tool starts, so that
+  // taking the tool over costs no process start after it. False, with a
+  // warning logged, when it cannot start.
   bool Start();
 
   // Once the tool's pipes exist, before the tool is created: duplicates into
   // the finisher the read ends of the pipes, the launcher's own process, the
-  // log file, the patch-run mark and the record's key (either null: none),
-  // and writes the hand-over. A finisher that cannot be handed all it needs
-  // is ended, and the log says once that the tool's end after the launcher
-  // is not logged.
-  void HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, const RunRecord& record,
+  // log file, the patch-run mark with its place and the record's key (any
+  // null: none), and writes the hand-over. A finisher that cannot be handed
+  // all it needs is ended, and the log says once that the tool's end after
+  // the launcher is not logged.
+  void HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, HANDLE runMarkPlace, const RunRecord& record,
                 const wchar_t* toolPath, bool keepToolLines, const RunFacts& facts);
 
   // Right after the tool has started: its process. Without one (the tool did
@@ -56,6 +62,7 @@ class FinisherStart {
   // A finisher that has not been handed the tool has done nothing yet.
   void End(DWORD error);
 
+  OwnImageFile Image;
   mw::UniqueHandle Process;
   mw::UniqueHandle HandOverWrite;
   bool HandedOver = false;

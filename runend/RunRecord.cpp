@@ -1,7 +1,12 @@
 #include "runend/RunRecord.h"
 
+#include <sddl.h>
+
 #include <cwchar>
 
+#include "base/HeapBlock.h"
+#include "base/ObjectTrust.h"
+#include "base/ProcessAccount.h"
 #include "base/SystemRandom.h"
 #include "log/Log.h"
 
@@ -14,15 +19,24 @@ constexpr wchar_t RunIdValue[] = L"RunId";
 void RunRecord::Open(const std::wstring& packageSha256) {
   const std::wstring path = std::wstring(RunRecordsKey) + L"\\" + packageSha256;
   RunId = NewRunId();
+  LSTATUS status = RunId.empty() ? ERROR_GEN_FAILURE : ERROR_SUCCESS;
+  // Explicit and protected, whatever the keys above allow: SYSTEM and
+  // Administrators change it, users read it.
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (status == ERROR_SUCCESS &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;KA;;;SY)(A;;KA;;;BA)(A;;KR;;;BU)",
+                                                            SDDL_REVISION_1, &descriptor, nullptr)) {
+    status = static_cast<LSTATUS>(GetLastError());
+  }
+  const mw::LocalMemory security(descriptor);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
   HKEY key = nullptr;
   DWORD disposition = 0;
-  // No security descriptor: the key takes HKLM\SOFTWARE's rights, which let
-  // users read it and only administrators change it.
-  const LSTATUS status =
-      RunId.empty() ? ERROR_GEN_FAILURE
-                    : RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      KEY_SET_VALUE | KEY_QUERY_VALUE | DELETE | KEY_WOW64_64KEY, nullptr, &key,
-                                      &disposition);
+  if (status == ERROR_SUCCESS) {
+    status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             KEY_SET_VALUE | KEY_QUERY_VALUE | READ_CONTROL | DELETE | KEY_WOW64_64KEY, &attributes,
+                             &key, &disposition);
+  }
   if (status != ERROR_SUCCESS) {
     WriteLog(L"[WARNING] Could not write the run record HKLM\\%s, error: %d - the run goes on without it.",
              path.c_str(), static_cast<int>(status));
@@ -30,6 +44,21 @@ void RunRecord::Open(const std::wstring& packageSha256) {
   }
   Key.Reset(key);
   CreatedKey = disposition == REG_CREATED_NEW_KEY;
+  if (CreatedKey || HasTrustedOwner()) return;
+  // Someone else's key would let them change what detection reads.
+  WriteLog(L"[WARNING] The run record HKLM\\%s is not owned by a trusted account - the run goes on without it.",
+           path.c_str());
+  Key.Close();
+}
+
+bool RunRecord::HasTrustedOwner() const {
+  DWORD size = 0;
+  RegGetKeySecurity(Key.Get(), OWNER_SECURITY_INFORMATION, nullptr, &size);
+  HeapBlock security = AllocateHeapBlock(size);
+  if (!security || RegGetKeySecurity(Key.Get(), OWNER_SECURITY_INFORMATION, security.Get(), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  return IsTrustedOwner(security.Get(), ProcessAccount().Sid());
 }
 
 void RunRecord::Begin(const std::wstring& toolVersion, const wchar_t* logPath) {

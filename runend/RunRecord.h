@@ -27,10 +27,12 @@ class RunRecord {
   // A record whose key was handed over, opened by the launcher of the run `runId`.
   RunRecord(HKEY key, std::wstring runId) : Key(key), RunId(std::move(runId)) {}
 
-  // Opens or creates the key, with the rights it inherits (users may read
-  // it), and makes this run's id; writes nothing yet, so that the finisher
-  // can be handed the key before the tool starts. A launcher that may not
-  // write there logs one warning and goes on without a record.
+  // Opens or creates the key, a new one with an explicit protected
+  // descriptor (SYSTEM and Administrators change it, users read it), and
+  // makes this run's id; writes nothing yet, so that the finisher can be
+  // handed the key before the tool starts. An existing key that a trusted
+  // account does not own is not used. A launcher that may not write there,
+  // or finds such a key, logs one warning and goes on without a record.
   void Open(const std::wstring& packageSha256);
   // Once the tool runs: writes the RunId, removes an earlier run's end and
   // writes "running".
@@ -53,6 +55,7 @@ class RunRecord {
   // does not (another run has taken it over, or the launcher was stopped
   // before it began the record), which it then keeps.
   bool StillOurs();
+  bool HasTrustedOwner() const;
   void SetText(const wchar_t* name, const std::wstring& text);
   void SetNumber(const wchar_t* name, DWORD number);
 

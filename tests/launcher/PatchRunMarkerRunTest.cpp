@@ -5,11 +5,13 @@
 #include <windows.h>
 
 #include <sddl.h>
+#include <winternl.h>
 
+#include <functional>
 #include <string>
 
+#include "base/ProcessAccount.h"
 #include "base/UniqueHolder.h"
-#include "log/TrustedObject.h"
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/EventTrace.h"
@@ -28,8 +30,7 @@ using testing_support::SucceededLine;
 
 const std::wstring PackageSha256 = testing_support::Sha256Text("package contents");
 const std::string Refused = "Another patch is being applied. Error code: 1618.\r\n";
-const std::string RefusedLog =
-    "[ERROR] Another patch is being applied: Global\\Mendora.Launcher.PatchRun exists - rivlet.exe is not started.";
+const std::string RefusedLogStart = "[ERROR] Another patch is being applied: Global\\Mendora.Launcher.PatchRun exists";
 
 std::size_t RunningTools() { return programs::FindProcesses(L"rivlet.exe").size(); }
 
@@ -43,23 +44,39 @@ void WaitForToolsToEnd() {
   programs::EndProcesses(L"rivlet.exe");
 }
 
-// The mutex of that name as someone other than a launcher makes it, with
-// the owner the descriptor names.
-mw::UniqueHandle CreateMarkerOwnedBy(const std::wstring& owner) {
-  const std::wstring text = L"O:" + owner + L"D:(A;;GA;;;WD)";
+// The mutex of that name as someone other than a launcher makes it: a
+// descriptor given as text, at `name`.
+mw::UniqueHandle CreateMutexWith(const std::wstring& descriptor, const wchar_t* name) {
   PSECURITY_DESCRIPTOR security = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, &security,
+                                                            nullptr)) {
     return {};
   }
   const mw::LocalMemory heldSecurity(security);
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
-  mw::UniqueHandle mutex(CreateMutexW(&attributes, FALSE, L"Global\\Mendora.Launcher.PatchRun"));
+  mw::UniqueHandle mutex(CreateMutexW(&attributes, FALSE, name));
   if (GetLastError() == ERROR_ALREADY_EXISTS) return {};
   return mutex;
 }
 
+extern "C" NTSTATUS NTAPI NtCreateSymbolicLinkObject(PHANDLE link, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
+                                                     PUNICODE_STRING target);
+
+// An object-manager link at the mark's name to `target`, a name in the same folder.
+mw::UniqueHandle CreateLinkAtTheMarksName(const wchar_t* target) {
+  UNICODE_STRING name;
+  RtlInitUnicodeString(&name, L"\\BaseNamedObjects\\Mendora.Launcher.PatchRun");
+  UNICODE_STRING to;
+  RtlInitUnicodeString(&to, target);
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, 0, nullptr, nullptr);
+  HANDLE link = nullptr;
+  constexpr ACCESS_MASK LinkAllAccess = 0xF0001;
+  return mw::UniqueHandle(NtCreateSymbolicLinkObject(&link, LinkAllAccess, &attributes, &to) >= 0 ? link : nullptr);
+}
+
 std::wstring OwnAccount() {
-  const LauncherUser user;
+  const ProcessAccount user;
   wchar_t* sid = nullptr;
   if (user.Sid() == nullptr || !ConvertSidToStringSidW(user.Sid(), &sid)) return {};
   const mw::LocalMemory heldSid(sid);
@@ -88,7 +105,8 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   EXPECT_EQ(second.Result.ExitCode, 1618u);
   EXPECT_EQ(second.Result.Stdout, "");
   EXPECT_EQ(second.Result.Stderr, Refused);
-  EXPECT_TRUE(second.Log.Has(RefusedLog));
+  EXPECT_TRUE(second.Log.Has(std::string(RefusedLogStart) + ", made by " + programs::ToUtf8(OwnAccount()) +
+                             " - rivlet.exe is not started."));
   EXPECT_FALSE(second.Tool.has_value()) << "a second tool was started";
   EXPECT_EQ(RunningTools(), 1u) << "the first tool should still run, alone";
   // A run that starts no tool leaves the running one's record as it was.
@@ -128,38 +146,59 @@ TEST_F(PatchRun, TheMarkEndsWithTheRunsEndNotWithWhatTheToolStarted) {
   ASSERT_TRUE(testing_support::WriteFileBytes(World.ToolPath() + stand_in::ScriptSuffix, "exit 0\n"));
   const auto afterwards = World.Run(L"");
   EXPECT_EQ(afterwards.Result.ExitCode, 0u);
-  EXPECT_FALSE(afterwards.Log.Has(RefusedLog));
+  EXPECT_FALSE(afterwards.Log.HasPrefix(RefusedLogStart));
 }
 
-TEST_F(PatchRun, AMutexOfThatNameIsJudgedByItsOwnerAfterTheToolIsFound) {
+// Only a mark of ours blocks patching: whatever else has the name (a user's
+// mutex, one that a trusted account made but lets others use, a link to a
+// mutex SYSTEM owns) gives one warning and the run goes on without the mark.
+TEST_F(PatchRun, OnlyAMarkOfOursAtThatNameBlocksAndOnlyAfterTheToolIsFound) {
   struct Row {
-    std::wstring Owner;
+    const char* What;
+    std::function<mw::UniqueHandle()> Plant;
     bool ToolInstalled;
     DWORD ExitCode;
     std::string Stderr;
     std::string Logged;
   };
+  const std::wstring self = OwnAccount();
+  ASSERT_FALSE(self.empty());
+  const std::wstring markName = L"Global\\Mendora.Launcher.PatchRun";
+  mw::UniqueHandle systemMutex;
   const Row rows[] = {
       // A missing tool is reported as ever, whoever patches meanwhile.
-      {OwnAccount(), false, 2, "Patching tool not found.\r\n",
-       "[ERROR] " + programs::ToUtf8(World.ToolPath()) + " not found!"},
+      {"a mark of ours, no tool", [&] { return CreateMutexWith(L"O:" + self + L"D:P(A;;GA;;;SY)", markName.c_str()); },
+       false, 2, "Patching tool not found.\r\n", "[ERROR] " + programs::ToUtf8(World.ToolPath()) + " not found!"},
+      {"a mark of ours", [&] { return CreateMutexWith(L"O:SYD:P(A;;GA;;;SY)(A;;GA;;;BA)", markName.c_str()); }, true,
+       1618, Refused, std::string(RefusedLogStart) + ", made by S-1-5-18 - rivlet.exe is not started."},
       // An ordinary user who made it first does not block patching.
-      {L"BU", true, 0, "",
-       "[WARNING] Global\\Mendora.Launcher.PatchRun is owned by S-1-5-32-545, not by a trusted account - running "
+      {"a user's mutex", [&] { return CreateMutexWith(L"O:BUD:(A;;GA;;;WD)", markName.c_str()); }, true, 0, "",
+       "[WARNING] Global\\Mendora.Launcher.PatchRun is not a mark of ours: S-1-5-32-545 owns it or may use it - "
+       "running without it."},
+      {"a trusted account's mutex that everyone may use",
+       [&] { return CreateMutexWith(L"O:SYD:(A;;GA;;;WD)", markName.c_str()); }, true, 0, "",
+       "[WARNING] Global\\Mendora.Launcher.PatchRun is not a mark of ours: S-1-1-0 owns it or may use it - running "
        "without it."},
+      {"a link to a mutex SYSTEM owns",
+       [&] {
+         systemMutex = CreateMutexWith(L"O:SYD:P(A;;GA;;;SY)", L"Global\\Mendora.Launcher.SystemsOwn");
+         return CreateLinkAtTheMarksName(L"\\BaseNamedObjects\\Mendora.Launcher.SystemsOwn");
+       },
+       true, 0, "",
+       "[WARNING] Global\\Mendora.Launcher.PatchRun is a link or another kind of object, not a mark of ours - "
+       "running without it."},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.Logged);
-    ASSERT_FALSE(row.Owner.empty());
-    const mw::UniqueHandle held = CreateMarkerOwnedBy(row.Owner);
+    SCOPED_TRACE(row.What);
+    const mw::UniqueHandle held = row.Plant();
     ASSERT_TRUE(held);
     if (row.ToolInstalled) ASSERT_TRUE(World.InstallTool(CurrentTool, "exit 0\n"));
     const auto outcome = World.Run(L"");
     EXPECT_EQ(outcome.Result.ExitCode, row.ExitCode);
     EXPECT_EQ(outcome.Result.Stderr, row.Stderr);
     EXPECT_TRUE(outcome.Log.Has(row.Logged));
-    EXPECT_FALSE(outcome.Log.Has(RefusedLog));
-    EXPECT_EQ(outcome.Tool.has_value(), row.ToolInstalled);
+    EXPECT_EQ(outcome.Tool.has_value(), row.ExitCode == 0);
+    ASSERT_TRUE(DeleteFileW((World.ToolPath() + stand_in::RecordSuffix).c_str()) || row.ExitCode != 0);
   }
 }
 

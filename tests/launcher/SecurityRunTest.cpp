@@ -4,10 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runend/FinisherHandOver.h"
@@ -17,8 +22,11 @@
 #include "tests/support/PlantedLinks.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/RunLog.h"
+#include "tests/support/RunRecordReader.h"
 #include "tests/support/ScratchFiles.h"
+#include "tests/support/StandInInstall.h"
 #include "tests/support/WineAppDefaults.h"
+#include "tests/tools/StandInProtocol.h"
 
 namespace {
 
@@ -122,6 +130,107 @@ TEST(Security, ABlankInTheInstallFolderCannotStartAnotherProgram) {
   EXPECT_FALSE(impostorRan);
   EXPECT_TRUE(outcome.Tool.has_value());
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
+}
+
+// The folder's access list as a descriptor text gives it; under Wine it is
+// kept as mode bits, an Everyone entry as the "others" bits.
+bool SetFolderAccess(const std::wstring& folder, const wchar_t* descriptor) {
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor, SDDL_REVISION_1, &security, nullptr)) {
+    return false;
+  }
+  const mw::LocalMemory held(security);
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  return GetSecurityDescriptorDacl(security, &present, &dacl, &defaulted) &&
+         SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                               nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+}
+
+// An elevated launcher runs nothing that an ordinary user could have
+// changed: a tool whose folder every user may write is not started; made
+// safe, the same folder's tool runs.
+TEST(Security, AToolInAFolderEveryUserMayChangeIsNeverRun) {
+  LauncherWorld world(testing_support::ScratchTag{L"trust"});
+  ASSERT_TRUE(world.InstallTool(CurrentTool, "exit 0\n"));
+  ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
+  const std::wstring installer = world.InstallFolder() + L"\\installer";
+  const std::wstring sha = testing_support::Sha256Text("package contents");
+  const std::string refusal =
+      "\\installer may be changed by Everyone (S-1-1-0), who is not trusted - rivlet.exe is not started.";
+  struct Row {
+    const wchar_t* Access;
+    bool Runs;
+  };
+  const Row rows[] = {
+      {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)", false},
+      {L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;WD)", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(programs::ToUtf8(row.Access));
+    ASSERT_TRUE(SetFolderAccess(installer, row.Access));
+    testing_support::RemoveRunRecords();
+    const auto outcome = world.Run(L"");
+    const bool refused = std::any_of(outcome.Log.Messages.begin(), outcome.Log.Messages.end(), [&](const auto& m) {
+      return m.rfind("[ERROR] ", 0) == 0 && m.ends_with(refusal);
+    });
+    EXPECT_EQ(refused, !row.Runs);
+    EXPECT_EQ(outcome.Tool.has_value(), row.Runs);
+    EXPECT_EQ(testing_support::ReadRunRecord(sha).Exists, row.Runs);
+    if (row.Runs) {
+      EXPECT_EQ(outcome.Result.ExitCode, 0u);
+    } else {
+      EXPECT_EQ(outcome.Result.ExitCode, 5u);
+      EXPECT_EQ(outcome.Result.Stdout, "");
+      EXPECT_EQ(outcome.Result.Stderr, "Patch could not be executed. Error code: 5.\r\n");
+    }
+  }
+}
+
+// The launcher's file renamed and another program put under its name, before
+// the launcher's first instruction or while its run waits: the run's
+// finisher is started from the launcher's image as held, so the replacement
+// (the stand-in, which writes its record when it starts) never runs.
+TEST(Security, ALauncherFileReplacedWhileItRunsNeverStartsTheReplacement) {
+  LauncherWorld world(testing_support::ScratchTag{L"image"});
+  ASSERT_TRUE(world.AddPackageFile(L"patch.rvx"));
+  ASSERT_TRUE(world.InstallTool(CurrentTool, "sleep 1500\nexit 0\n"));
+  const std::wstring launcher = world.LauncherPath();
+  const std::wstring renamed = launcher + L".renamed";
+  const std::wstring replacementRan = launcher + stand_in::RecordSuffix;
+  const auto replace = [&] {
+    return MoveFileW(launcher.c_str(), renamed.c_str()) &&
+           CopyFileW(testing_support::BuiltStandInToolPath().c_str(), launcher.c_str(), FALSE);
+  };
+
+  // At its first instruction the file can still be renamed: what is at the
+  // path then is not the launcher's image, and no finisher is started.
+  bool replaced = false;
+  ProgramRequest request;
+  request.Environment[L"SFXCMD"] = L"";
+  request.BeforeResume = [&](DWORD) { replaced = replace(); };
+  auto outcome = world.Run(std::move(request));
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_TRUE(outcome.Log.HasPrefix("[WARNING] Could not start the run's finisher, error: 1006 "));
+  EXPECT_FALSE(FileExists(replacementRan)) << "the replacement ran";
+  ASSERT_TRUE(DeleteFileW(launcher.c_str()) && MoveFileW(renamed.c_str(), launcher.c_str()));
+
+  // Once it holds its file, the launcher cannot lose it while the run waits.
+  const auto logsBefore = testing_support::LogFileNames();
+  std::thread attempt([&] {
+    while (!testing_support::ReadLogAddedSince(logsBefore).HasPrefix("[INFO] will execute process:")) Sleep(5);
+    Sleep(300);
+    replaced = replace();
+  });
+  outcome = world.Run(L"");
+  attempt.join();
+  EXPECT_FALSE(replaced) << "the held launcher file was renamed";
+  EXPECT_EQ(outcome.Result.ExitCode, 0u);
+  EXPECT_FALSE(outcome.Log.HasPrefix("[WARNING] Could not start the run's finisher"));
+  ASSERT_TRUE(LauncherWorld::WaitForFinishersToEnd(15000));
+  EXPECT_FALSE(FileExists(replacementRan)) << "the replacement ran";
 }
 
 // %ProgramFiles% stays unexpanded, and a path that is not absolute would be

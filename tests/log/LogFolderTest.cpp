@@ -11,22 +11,10 @@
 
 namespace {
 
-std::wstring SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  if (!ConvertSidToStringSidW(sid, &text)) return {};
-  const mw::LocalMemory held(text);
-  return text;
-}
+using testing_support::SidText;
 
-// A real descriptor from SDDL, with "{self}" standing for the launcher's own account.
-mw::LocalMemory Descriptor(std::wstring text, const std::wstring& self) {
-  for (std::size_t at; (at = text.find(L"{self}")) != std::wstring::npos;) text.replace(at, 6, self);
-  PSECURITY_DESCRIPTOR security = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
-    ADD_FAILURE() << testing::PrintToString(text);
-    return {};
-  }
-  return mw::LocalMemory(security);
+mw::LocalMemory Descriptor(const std::wstring& text, const std::wstring& self) {
+  return testing_support::DescriptorFromText(text, self);
 }
 
 struct FolderRow {
@@ -52,7 +40,7 @@ TEST(LogFolder, AnExistingFolderIsUsedOnlyWhenItIsARealFolderWithATrustedOwner) 
       {L"O:S-1-5-21-1004336348-1177238915-682003330-1001D:P(A;OICI;FA;;;SY)", Folder, false},
       {L"D:P(A;OICI;FA;;;SY)", Folder, false},  // no owner at all
   };
-  const LauncherUser user;
+  const ProcessAccount user;
   const std::wstring self = SidText(user.Sid());
   ASSERT_FALSE(self.empty());
   for (const auto& row : rows) {
@@ -66,7 +54,7 @@ TEST(LogFolder, AnExistingFolderIsUsedOnlyWhenItIsARealFolderWithATrustedOwner) 
 // Checked as data: Wine keeps a folder's rights as mode bits and drops the
 // protected flag, so a folder read back cannot show either.
 TEST(LogFolder, ANewFolderIsProtectedAndGrantsExactlyTheseEntries) {
-  const LauncherUser user;
+  const ProcessAccount user;
   const std::wstring self = SidText(user.Sid());
   ASSERT_FALSE(self.empty());
   // Allowed (0), inherited by files and folders inside (0x3); full control, or read and execute.
@@ -115,7 +103,7 @@ TEST(LogFile, AnExistingFileIsAppendedToOnlyWhenItIsAPlainFileWithOneNameAndATru
       {L"O:SY", Plain | FILE_ATTRIBUTE_REPARSE_POINT, 1, false, false},
       {L"O:SY", FILE_ATTRIBUTE_DIRECTORY, 1, false, false},
   };
-  const LauncherUser user;
+  const ProcessAccount user;
   const std::wstring self = SidText(user.Sid());
   ASSERT_FALSE(self.empty());
   for (const auto& row : rows) {

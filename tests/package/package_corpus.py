@@ -30,8 +30,8 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "scripts", "lib"))
 import package_format as fmt  # noqa: E402
 
-# A byte longer where the payload would otherwise end on a multiple of 8, so
-# that the whole package has padding and a byte of it can be changed.
+# Grown by a byte or more where the payload would otherwise leave less than
+# two bytes of padding (make), so that a byte of it can be changed or cut.
 PATCH = b"patch for the malformed packages\n"
 OLD_PATCH = b"old patch, compressible: " + b"0123456789" * 40 + b"\n"
 
@@ -81,9 +81,11 @@ def make(program, launcher, output):
     launcher_entry = compressed(fmt.LAUNCHER, launcher_bytes)
     old_entry = compressed(fmt.OLD_PATCH, OLD_PATCH)
     # The image ends on a multiple of 8, so a payload of a length that is not
-    # one leaves padding: the patch grows by a byte when it would not.
+    # one leaves padding. The patch grows until there are two bytes of it at
+    # least, whatever the launcher's compressed size: a cut inside the
+    # padding then still leaves a byte of it out.
     patch = PATCH
-    if (len(launcher_entry) + len(stored(fmt.PATCH, patch)) + len(old_entry)) % fmt.ALIGNMENT == 0:
+    while -(len(launcher_entry) + len(stored(fmt.PATCH, patch)) + len(old_entry)) % fmt.ALIGNMENT < 2:
         patch += b"."
     pieces = [launcher_entry, stored(fmt.PATCH, patch), old_entry]
     extracted = len(launcher_bytes) + len(patch) + len(OLD_PATCH)
@@ -94,7 +96,7 @@ def make(program, launcher, output):
         header = 1 + len(name) + fmt.ENTRY.size
         parts.append((header, len(piece) - header))
     layout = Layout(image, parts)
-    assert layout.payload_end % fmt.ALIGNMENT, "the whole package must carry padding"
+    assert -layout.payload_end % fmt.ALIGNMENT >= 2, "the whole package must carry two bytes of padding"
 
     corpus = {"whole": whole}
     # Cut at every entry boundary and inside each header and its bytes.

@@ -1,12 +1,28 @@
 #include "tests/support/AccessEntries.h"
 
+#include <gtest/gtest.h>
 #include <sddl.h>
 
 #include <cwchar>
 
-#include "base/UniqueHolder.h"
-
 namespace testing_support {
+
+mw::LocalMemory DescriptorFromText(std::wstring text, const std::wstring& self) {
+  for (std::size_t at; (at = text.find(L"{self}")) != std::wstring::npos;) text.replace(at, 6, self);
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1, &security, nullptr)) {
+    ADD_FAILURE() << testing::PrintToString(text);
+    return {};
+  }
+  return mw::LocalMemory(security);
+}
+
+std::wstring SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return {};
+  const mw::LocalMemory held(text);
+  return text;
+}
 
 std::vector<std::wstring> AccessEntries(PSECURITY_DESCRIPTOR descriptor) {
   BOOL present = FALSE;
