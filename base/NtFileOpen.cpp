@@ -1,5 +1,6 @@
 #include "base/NtFileOpen.h"
 
+#include <cstdio>
 #include <cwchar>
 
 NTSTATUS NtOpenInFolder(HANDLE folder, const wchar_t* name, const NtOpenRequest& request, mw::UniqueHandle& opened) {
@@ -16,4 +17,10 @@ NTSTATUS NtOpenInFolder(HANDLE folder, const wchar_t* name, const NtOpenRequest&
                                        request.Options | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
   if (result >= 0) opened.Reset(handle);
   return result;
+}
+
+bool NtPathOf(const wchar_t* path, wchar_t* ntPath, std::size_t units) {
+  if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) return _snwprintf_s(ntPath, units, _TRUNCATE, L"\\??\\%ls", path + 4) > 0;
+  if (std::wcsncmp(path, L"\\\\", 2) == 0) return _snwprintf_s(ntPath, units, _TRUNCATE, L"\\??\\UNC\\%ls", path + 2) > 0;
+  return _snwprintf_s(ntPath, units, _TRUNCATE, L"\\??\\%ls", path) > 0;
 }

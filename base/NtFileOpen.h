@@ -4,6 +4,8 @@
 
 #include <winternl.h>
 
+#include <cstddef>
+
 #include "base/UniqueHolder.h"
 
 // What NtCreateFile is asked for: access, sharing, what to do when the name
@@ -25,3 +27,7 @@ inline constexpr NTSTATUS NtNameCollision = static_cast<NTSTATUS>(0xC0000035);  
 // ("\??\C:\..."). Every call is synchronous (FILE_SYNCHRONOUS_IO_NONALERT is
 // added). The status, and on success the handle in `opened`.
 NTSTATUS NtOpenInFolder(HANDLE folder, const wchar_t* name, const NtOpenRequest& request, mw::UniqueHandle& opened);
+
+// The NT name of a DOS path: "\??\C:\..." or "\??\UNC\server\..." ("\\?\" paths
+// keep what follows it). False when it does not fit `units`.
+bool NtPathOf(const wchar_t* path, wchar_t* ntPath, std::size_t units);

@@ -4,12 +4,14 @@
 #include <sddl.h>
 #include <winternl.h>
 
+#include <iostream>
 #include <string>
 #include <utility>
 
 #include "base/NtStatusError.h"
 #include "base/ObjectTrust.h"
 #include "base/ProcessAccount.h"
+#include "launcher/ConsoleLine.h"
 #include "log/Log.h"
 
 extern "C" NTSTATUS NTAPI NtCreateMutant(PHANDLE mutant, ACCESS_MASK access, POBJECT_ATTRIBUTES attributes,
@@ -67,11 +69,6 @@ std::wstring OwnerText(PSECURITY_DESCRIPTOR security) {
   return SidText(owner);
 }
 
-PatchRunClaim Refused(PSECURITY_DESCRIPTOR found) {
-  WriteLog(L"[ERROR] Another patch is being applied: %s exists, made by %s - rivlet.exe is not started.",
-           PatchRunMutexName, OwnerText(found).c_str());
-  return PatchRunClaim::AnotherRunMarked;
-}
 
 PatchRunClaim NotCreated(DWORD error) {
   WriteLog(L"[WARNING] Could not create %s, error: %d - running without it.", PatchRunMutexName,
@@ -87,7 +84,42 @@ PatchRunMarker::~PatchRunMarker() {
   if (Boundary != nullptr) DeleteBoundaryDescriptor(Boundary);
 }
 
-PatchRunClaim PatchRunMarker::Claim() {
+PatchRunClaim PatchRunMarker::Claim(DWORD waitMs) {
+  std::wstring holder;
+  PatchRunClaim claim = TryClaim(holder);
+  if (claim == PatchRunClaim::AnotherRunMarked && waitMs != 0) {
+    WriteLog(L"[INFO] Another patch is being applied: %s exists, made by %s - waiting for it to end, at most %d "
+             L"seconds.",
+             PatchRunMutexName, holder.c_str(), static_cast<int>(waitMs / 1000));
+    constexpr DWORD LookAgainMs = 250;
+    constexpr DWORD QuietMs = 2000;
+    const ULONGLONG start = GetTickCount64();
+    bool said = false;
+    for (ULONGLONG waited = 0; claim == PatchRunClaim::AnotherRunMarked && waited < waitMs;
+         waited = GetTickCount64() - start) {
+      // A person at a console learns why nothing happens; a short wait passes unremarked.
+      if (!said && waited >= QuietMs) {
+        WriteConsoleLine(std::wcout, (L"Another patch is being applied: waiting for it to end, at most " +
+                                      std::to_wstring(waitMs / 1000) + L" seconds.")
+                                         .c_str());
+        said = true;
+      }
+      Sleep(LookAgainMs);
+      claim = TryClaim(holder);
+    }
+    if (claim != PatchRunClaim::AnotherRunMarked) {
+      WriteLog(L"[INFO] The other patch run ended after %d seconds - this run goes on.",
+               static_cast<int>((GetTickCount64() - start) / 1000));
+    }
+  }
+  if (claim == PatchRunClaim::AnotherRunMarked) {
+    WriteLog(L"[ERROR] Another patch is being applied: %s exists, made by %s - rivlet.exe is not started.",
+             PatchRunMutexName, holder.c_str());
+  }
+  return claim;
+}
+
+PatchRunClaim PatchRunMarker::TryClaim(std::wstring& holder) {
   const ProcessAccount account;
   const mw::LocalMemory security = MarkerSecurity(account.Sid());
   if (!security) {
@@ -96,11 +128,13 @@ PatchRunClaim PatchRunMarker::Claim() {
     return PatchRunClaim::Unmarked;
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
-  if (account.IsAdministrator() && OpenNamespace()) return ClaimInNamespace(attributes);
-  return ClaimGlobally(attributes, account.Sid());
+  if (account.IsAdministrator() && OpenNamespace()) return ClaimInNamespace(attributes, holder);
+  return ClaimGlobally(attributes, account.Sid(), holder);
 }
 
 bool PatchRunMarker::OpenNamespace() {
+  if (Namespace != nullptr) return true;
+  if (Boundary != nullptr) return false;
   // Load bearing: the boundary first. Where the system has no private
   // namespaces it fails here, before any call that such a system lacks.
   Boundary = CreateBoundaryDescriptorW(NamespaceName, 0);
@@ -125,18 +159,22 @@ bool PatchRunMarker::OpenNamespace() {
   return Namespace != nullptr;
 }
 
-PatchRunClaim PatchRunMarker::ClaimInNamespace(SECURITY_ATTRIBUTES& attributes) {
+PatchRunClaim PatchRunMarker::ClaimInNamespace(SECURITY_ATTRIBUTES& attributes, std::wstring& holder) {
   // Never owned: a launcher or tool that ends abandons nothing, and nobody waits on it.
   mw::UniqueHandle mutex(CreateMutexExW(&attributes, MutexInNamespace, 0, MarkAccess));
   const DWORD error = GetLastError();
   if (!mutex) return NotCreated(error);
   // Only SYSTEM and Administrators can make a name here: what is found is a run's.
-  if (error == ERROR_ALREADY_EXISTS) return Refused(ReadDescriptor(mutex.Get()).Get());
+  if (error == ERROR_ALREADY_EXISTS) {
+    holder = OwnerText(ReadDescriptor(mutex.Get()).Get());
+    return PatchRunClaim::AnotherRunMarked;
+  }
   Mutex = std::move(mutex);
   return PatchRunClaim::Marked;
 }
 
-PatchRunClaim PatchRunMarker::ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount) {
+PatchRunClaim PatchRunMarker::ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount,
+                                            std::wstring& holder) {
   UNICODE_STRING name;
   RtlInitUnicodeString(&name, GlobalMutexPath);
   OBJECT_ATTRIBUTES object;
@@ -164,7 +202,8 @@ PatchRunClaim PatchRunMarker::ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSI
              PatchRunMutexName, SidText(other).c_str());
     return PatchRunClaim::Unmarked;
   }
-  return Refused(found.Get());
+  holder = OwnerText(found.Get());
+  return PatchRunClaim::AnotherRunMarked;
 }
 
 void PatchRunMarker::HandTo(HANDLE toolProcess) const {

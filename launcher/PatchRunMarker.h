@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "base/UniqueHolder.h"
 
 // Two patching tools changing one product's files at once can leave it half
@@ -36,9 +38,11 @@ class PatchRunMarker {
   // A mark found in the private namespace is a run's of ours; a global one
   // only when its owner is trusted and its access list grants nobody else
   // anything. A link, another kind of object or anyone else's mutex of that
-  // name does not block patching. Logs the 1618 line, naming the holder's
-  // owner, and every warning.
-  PatchRunClaim Claim();
+  // name does not block patching. Another run's mark is waited for, looked
+  // for again every quarter second, at most `waitMs`; a line on standard
+  // output says so once the wait has lasted two seconds. Logs when the wait
+  // begins and ends, the 1618 line naming the holder's owner, and every warning.
+  PatchRunClaim Claim(DWORD waitMs);
 
   // Gives the started tool handles of its own, so the mark lasts as long as
   // the tool does.
@@ -51,9 +55,11 @@ class PatchRunMarker {
   HANDLE Place() const { return Namespace; }
 
  private:
+  // One try; for AnotherRunMarked, `holder` names the mark's owner.
+  PatchRunClaim TryClaim(std::wstring& holder);
   bool OpenNamespace();
-  PatchRunClaim ClaimInNamespace(SECURITY_ATTRIBUTES& attributes);
-  PatchRunClaim ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount);
+  PatchRunClaim ClaimInNamespace(SECURITY_ATTRIBUTES& attributes, std::wstring& holder);
+  PatchRunClaim ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount, std::wstring& holder);
 
   mw::UniqueHandle Mutex;  // empty unless Marked; closed when the run returns
   HANDLE Boundary = nullptr;

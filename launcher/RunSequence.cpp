@@ -18,6 +18,7 @@
 #include "launcher/ToolInvocation.h"
 #include "launcher/ToolProcess.h"
 #include "launcher/ToolTrust.h"
+#include "launcher/WaitOptions.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
 #include "process/DetachSignal.h"
@@ -91,8 +92,8 @@ RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps, RunRecord& record, con
   return outcome;
 }
 
-RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, const PatchRunMarker& marker,
-                   FinisherStart& finisher, RunFacts& facts) {
+RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, DWORD toolWaitMs,
+                   const PatchRunMarker& marker, FinisherStart& finisher, RunFacts& facts) {
   if (const DWORD error = CheckToolTrust(invocation.ToolFile.Get(), invocation.ToolOpenError, ProcessAccount())) {
     WriteLog(L"[ERROR] rivlet.exe could not be run!");
     return {RunOutcome::Kind::NotStarted, error};  // Exit: the tool may be changed by others.
@@ -133,7 +134,7 @@ RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, const Pa
 
   HANDLE waitList[2] = {toolProcess.Get(), DetachEvent.Get()};
   const DWORD waitCount = DetachEvent ? 2 : 1;
-  const DWORD waitResult = WaitForMultipleObjects(waitCount, waitList, FALSE, limits.ToolWaitMs);
+  const DWORD waitResult = WaitForMultipleObjects(waitCount, waitList, FALSE, toolWaitMs);
   if (waitResult != WAIT_OBJECT_0) return EarlyEnd(waitResult, pumps, record, finisher);
   pumps.StopPumps(false);
   const RunOutcome end = ReadToolEnd(toolProcess.Get(), invocation.ToolPath.GetText());  // Exit: the tool ended.
@@ -149,6 +150,7 @@ RunOutcome RunSteps(const RunLimits& limits, FinisherStart& finisher, RunFacts& 
   FindInstallPath(installPath, isWow64);
 
   const OptionSet options = ReadLaunchOptions();
+  const WaitLimits waits = ReadWaitLimits(options, limits.ToolWaitMs);
 
   CreateDetachEvent();
 
@@ -171,10 +173,10 @@ RunOutcome RunSteps(const RunLimits& limits, FinisherStart& finisher, RunFacts& 
   }
   // Held until the run returns: a run that started no tool leaves no mark.
   PatchRunMarker marker;
-  if (marker.Claim() == PatchRunClaim::AnotherRunMarked) {
+  if (marker.Claim(waits.OtherRunMs) == PatchRunClaim::AnotherRunMarked) {
     return {RunOutcome::Kind::AnotherPatchRun};  // Exit: another run's tool still patches.
   }
-  return RunTool(invocation, limits, marker, finisher, facts);
+  return RunTool(invocation, limits, waits.ToolMs, marker, finisher, facts);
 }
 
 // The outcome's console line, if it has one, and its event; its exit code.

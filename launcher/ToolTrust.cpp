@@ -62,12 +62,15 @@ DWORD CheckToolTrust(HANDLE toolFile, DWORD openError, const ProcessAccount& acc
              L"checked.");
     return 0;
   }
-  const std::wstring path = toolFile != nullptr ? FinalPathOf(toolFile) : std::wstring();
-  if (path.empty()) {
-    const DWORD error = toolFile == nullptr ? openError : GetLastError();
-    WriteLog(L"[ERROR] Could not open rivlet.exe to check who may change it, error: %d.", static_cast<int>(error));
-    return error != 0 ? error : ERROR_ACCESS_DENIED;
+  HeapBlock finalPath;
+  const DWORD pathError = toolFile != nullptr ? FinalPathOf(toolFile, finalPath)
+                          : openError != 0  ? openError
+                                            : ERROR_INVALID_HANDLE;
+  if (pathError != 0) {
+    WriteLog(L"[ERROR] Could not open rivlet.exe to check who may change it, error: %d.", static_cast<int>(pathError));
+    return pathError;
   }
+  const std::wstring path = static_cast<const wchar_t*>(finalPath.Get());
   // The path of the file held open, links resolved: the folders checked
   // are the ones it really lies in.
   if (const DWORD error = Judge(toolFile, path, RightsToChangeContents, account.Sid())) return error;

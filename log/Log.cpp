@@ -12,6 +12,7 @@
 #include "base/SystemLibraries.h"
 #include "log/LogFileOpen.h"
 #include "log/LogFolder.h"
+#include "log/LogRetention.h"
 
 mw::PathString LogPath;
 std::FILE* LogFile = nullptr;
@@ -64,8 +65,11 @@ void OpenLog() {
   // without a log.
   const ProcessAccount user;
   const mw::UniqueFileHandle folder = OpenLogFolder(LogPath, user);
+  const mw::PathString folderPath(LogPath);
   LogPath.JoinPath(fileName.GetText());
   std::FILE* file = folder ? OpenLogFileIn(folder.Get(), fileName.GetText(), LogPath.GetText(), user) : nullptr;
+  // Only a run that has its own log there trims the folder.
+  if (file != nullptr) TrimLogFolder(folder.Get(), folderPath.GetText(), fileName.GetText());
   const std::lock_guard lock(LogLock);
   LogFile = file;
 }

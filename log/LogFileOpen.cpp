@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "base/FinalPath.h"
 #include "base/NtFileOpen.h"
 #include "base/ObjectTrust.h"
 #include "base/UniqueHolder.h"

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/FinalPath.h"
 #include "base/ObjectTrust.h"
 
 namespace {

@@ -87,8 +87,6 @@ DWORD RunPackage(const wchar_t* commandLine) {
     return NotExtracted(started, package, "", L"");  // Exit: no memory, or no SHA-256.
   }
 
-  // A fresh folder that the package never removes once the launcher runs:
-  // after a detach the patching tool goes on reading the patch from it.
   StagingFolder folder;
   if ((error = folder.Create()) != 0) {
     WriteErrorLine(L"Could not create the folder %ls for the patch package. Error code: %lu.", folder.Path(), error);
@@ -124,5 +122,8 @@ DWORD RunPackage(const wchar_t* commandLine) {
     case LauncherRun::Outcome::Ended:
       break;
   }
+  // Nothing is left after a run that waited for the tool; after a detach the
+  // tool still uses the folder, and a later package run removes it.
+  folder.Remove();
   return run.ExitCode;  // Exit: the launcher's own.
 }

@@ -8,6 +8,7 @@
 #include "base/ProcAddress.h"
 #include "base/ProcessAccount.h"
 #include "base/SystemRandom.h"
+#include "package/StagingFolderRemoval.h"
 #include "package/StagingFolderSecurity.h"
 
 namespace {
@@ -46,15 +47,6 @@ DWORD RandomName(wchar_t (&name)[NameUnits]) {
   return 0;
 }
 
-// The NT name of a folder path: "\??\C:\..." or "\??\UNC\server\...".
-bool NtPathOf(const wchar_t* path, wchar_t (&ntPath)[StagingPathUnits + 8]) {
-  if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) {
-    return swprintf_s(ntPath, std::size(ntPath), L"\\??\\%ls", path + 4) > 0;
-  }
-  if (std::wcsncmp(path, L"\\\\", 2) == 0) return swprintf_s(ntPath, std::size(ntPath), L"\\??\\UNC\\%ls", path + 2) > 0;
-  return swprintf_s(ntPath, std::size(ntPath), L"\\??\\%ls", path) > 0;
-}
-
 }  // namespace
 
 DWORD StagingFolder::Create() {
@@ -62,6 +54,8 @@ DWORD StagingFolder::Create() {
   const bool haveTemp = TempFolder(temp);
   _snwprintf_s(FolderPath, StagingPathUnits, _TRUNCATE, L"%ls\\ValcrestPatch", haveTemp ? temp : L"%TEMP%");
   if (!haveTemp) return GetLastError() != 0 ? GetLastError() : ERROR_BUFFER_OVERFLOW;
+  // Earlier runs' folders first: nothing piles up, whatever ended those runs.
+  RemoveUnusedStagingFolders(temp);
   const ProcessAccount account;
   const mw::LocalMemory sid = account.SidText();
   const mw::LocalMemory descriptor =
@@ -79,7 +73,7 @@ DWORD StagingFolder::Create() {
     if ((error = RandomName(name)) != 0) return error;
     _snwprintf_s(FolderPath, StagingPathUnits, _TRUNCATE, L"%ls\\%ls", temp, name);
     wchar_t ntPath[StagingPathUnits + 8];
-    if (!NtPathOf(FolderPath, ntPath)) return ERROR_BUFFER_OVERFLOW;
+    if (!NtPathOf(FolderPath, ntPath, std::size(ntPath))) return ERROR_BUFFER_OVERFLOW;
     // Fails for every name that exists, a dangling link included.
     const NTSTATUS status = NtOpenInFolder(nullptr, ntPath, request, Folder);
     if (status >= 0) return 0;
@@ -124,17 +118,10 @@ DWORD StagingFolder::HoldFiles(const char*& name) {
 
 void StagingFolder::Remove() {
   for (mw::UniqueHandle& file : Files) file.Close();
-  for (std::size_t index = 0; index < FileCount; ++index) {
-    wchar_t path[StagingPathUnits + FileNameUnits];
-    _snwprintf_s(path, std::size(path), _TRUNCATE, L"%ls\\%hs", FolderPath, FileNames[index]);
-    // By its path, which nobody can change: the folder is held and only
-    // SYSTEM, Administrators and this account may write in it.
-    DeleteFileW(path);
-  }
   FileCount = 0;
   if (!Folder) return;
   // Held without the right to delete it, which would keep programs from
-  // using it as their working folder; only an empty folder is removed.
+  // using it as their working folder: let go, then opened again as itself.
   Folder.Close();
-  RemoveDirectoryW(FolderPath);
+  RemoveStagingFolder(FolderPath);
 }

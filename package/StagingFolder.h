@@ -20,7 +20,8 @@ inline constexpr int StagingPathUnits = MAX_PATH + 64;
 // the protected descriptor of StagingFolderDescriptor, never a folder, file
 // or link that exists already (a taken name means a new name, a few times);
 // and it is held open without delete sharing until this object goes, so
-// that nobody can rename it or put another in its place meanwhile.
+// that nobody can rename it or put another in its place meanwhile. Removed
+// when the package ends, unless a detached tool still uses it.
 class StagingFolder {
  public:
   StagingFolder() = default;
@@ -44,7 +45,9 @@ class StagingFolder {
   // system's error with the file's name in `name`.
   DWORD HoldFiles(const char*& name);
 
-  // Deletes the files written and the folder.
+  // Lets the files and the folder go and removes them, through handles
+  // (package/StagingFolderRemoval.h); what is still in use, as after a
+  // detach, stays for a later package run to remove.
   void Remove();
 
  private:

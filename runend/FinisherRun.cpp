@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/DllSearchOrder.h"
+#include "base/OwnImage.h"
 #include "log/Log.h"
 #include "process/ToolOutputLog.h"
 #include "runend/FinisherHandOver.h"
@@ -123,6 +124,24 @@ void RecordToolEnd(HandedOver& handed, const wchar_t* toolPath) {
 // it is given that long and a little more.
 DWORD LauncherEndMs(const RunLimits& limits) { return static_cast<DWORD>(2 * limits.PumpJoinMs + 5000); }
 
+// The tool ended first: the launcher writes the end, then its note, then
+// waits for this process to go (so that what the run used can be removed).
+// True once the note is there or the launcher has gone; false when neither
+// came within `ms`.
+bool NoteOrLauncherEnd(HANDLE input, HANDLE launcher, DWORD ms) {
+  constexpr DWORD LookAgainMs = 5;
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  for (;;) {
+    DWORD available = 0;
+    // A pipe whose writer has gone fails the peek: the read then finds its end.
+    if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) || available >= sizeof(LauncherEndNote)) {
+      return true;
+    }
+    if (WaitForSingleObject(launcher, LookAgainMs) == WAIT_OBJECT_0) return true;
+    if (GetTickCount64() >= deadline) return false;
+  }
+}
+
 }  // namespace
 
 bool IsFinisherCommand(int argumentCount, const wchar_t* const* arguments) {
@@ -131,6 +150,10 @@ bool IsFinisherCommand(int argumentCount, const wchar_t* const* arguments) {
 
 int RunFinisher(const RunLimits& limits) {
   RestrictDllSearchOrder();
+  // Held while it runs, as the launcher holds its own: a package that removes
+  // its folder finds the image in use, and leaves it, on every system.
+  OwnImageFile image;
+  image.Hold();
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE || GetFileType(input) != FILE_TYPE_PIPE) {
     return ERROR_INVALID_DATA;  // Exit: nothing handed over.
@@ -167,8 +190,7 @@ int RunFinisher(const RunLimits& limits) {
   // launcher is given the seconds it needs to write the end.
   const HANDLE launcherAndTool[] = {handed.Launcher.Get(), handed.Tool.Get()};
   const DWORD first = WaitForMultipleObjects(2, launcherAndTool, FALSE, INFINITE);
-  if (first == WAIT_OBJECT_0 + 1 &&
-      WaitForSingleObject(handed.Launcher.Get(), LauncherEndMs(limits)) == WAIT_TIMEOUT) {
+  if (first == WAIT_OBJECT_0 + 1 && !NoteOrLauncherEnd(input, handed.Launcher.Get(), LauncherEndMs(limits))) {
     return 0;  // Exit: the launcher, still running, writes the tool's end itself.
   }
   if (first != WAIT_OBJECT_0 && first != WAIT_OBJECT_0 + 1) return ERROR_INVALID_HANDLE;  // Exit: nothing to wait on.

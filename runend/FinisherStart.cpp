@@ -113,6 +113,11 @@ void FinisherStart::NoteLauncherEnd(bool toolEndWritten) {
   const LauncherEndNote note{LauncherEndNoteLayout, toolEndWritten ? 1u : 0u};
   Write(&note, sizeof note);
   HandOverWrite.Close();
+  // With the tool's end written the finisher has nothing left to do and
+  // ends at once: waited for, so that the launcher's caller finds nothing of
+  // the run in use (the package removes its folder). After a detach it runs on.
+  constexpr DWORD FinisherEndMs = 5000;
+  if (toolEndWritten) WaitForSingleObject(Process.Get(), FinisherEndMs);
 }
 
 DWORD FinisherStart::ProcessId() const { return HandedOver ? GetProcessId(Process.Get()) : 0; }

@@ -50,7 +50,8 @@ class FinisherStart {
   void HandOverTool(HANDLE toolProcess);
 
   // The launcher's last act, once its log, record and event have its end,
-  // which is the tool's (`toolEndWritten`) or leaves the tool's to the finisher.
+  // which is the tool's (`toolEndWritten`; the finisher then ends, and is
+  // waited for a few seconds at most) or leaves the tool's to the finisher.
   void NoteLauncherEnd(bool toolEndWritten);
 
   // The finisher's process id once it has the hand-over; 0 otherwise.

@@ -52,11 +52,15 @@ void ExpectLoggedInOrder(const RunLog& log, const std::string& optionLine) {
   EXPECT_GT(log.IndexOf("[ERROR] installation path not found!"), option);
 }
 
-TEST(LaunchOptionsRun, LogsTheOptionTextOfSfxcmd) {
-  const auto run = RunWithSfxcmd(L"/detach -diagnostic --x=a=b");
-  ExpectLoggedInOrder(run.Log, "[INFO] command line is: /detach -diagnostic --x=a=b");
+TEST(LaunchOptionsRun, LogsTheOptionTextOfSfxcmdAndTheLimitsInForce) {
+  const auto run = RunWithSfxcmd(L"/detach -diagnostic --x=a=b wait=soon --timeout=45");
+  ExpectLoggedInOrder(run.Log, "[INFO] command line is: /detach -diagnostic --x=a=b wait=soon --timeout=45");
   EXPECT_FALSE(run.Log.Has(NotFound));
   EXPECT_FALSE(run.Log.Has(NotRead));
+  EXPECT_TRUE(
+      run.Log.Has("[WARNING] The option wait=soon is not a whole number from 0 to 86400 - the default is used."));
+  EXPECT_TRUE(
+      run.Log.Has("[INFO] rivlet.exe is waited for at most 2700 seconds, another patch run at most 600 seconds."));
 }
 
 TEST(LaunchOptionsRun, WarnsOfAMissingSfxcmdAndIgnoresItsOwnArguments) {

@@ -1,4 +1,5 @@
 #include "launcher/LaunchOptions.h"
+#include "launcher/WaitOptions.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -68,6 +69,39 @@ TEST_F(LaunchOptions, WithoutOptionTextTheOnlyOptionIsTheProgramPath) {
     EXPECT_EQ(options.begin()->first, ownPath.substr(0, ownPath.find(L'=')));
     EXPECT_FALSE(options.Has(L"detach"));
     EXPECT_FALSE(options.Has(L"diagnostic"));
+  }
+}
+
+// Options that carry a number: any spelling of the name, the last value
+// given, and nothing guessed at, only a whole number in range.
+TEST_F(LaunchOptions, WaitAndTimeoutTakeAWholeNumberInRangeOrTheDefault) {
+  constexpr DWORD DefaultToolMs = 6000000;
+  struct Row {
+    const wchar_t* Text;
+    DWORD OtherRunMs;
+    DWORD ToolMs;
+  };
+  const Row rows[] = {
+      {L"", 600000, DefaultToolMs},
+      {L"wait=0", 0, DefaultToolMs},
+      {L"/wait=30 --timeout=5", 30000, 300000},
+      {L"-wait=86400 timeout=1440", 86400000, 86400000},
+      {L"wait=0010 timeout=1", 10000, 60000},
+      {L"wait=30 wait=40", 40000, DefaultToolMs},  // the last one counts
+      {L"wait=86401 timeout=1441", 600000, DefaultToolMs},
+      {L"wait=-1 timeout=0", 600000, DefaultToolMs},
+      {L"wait= timeout", 600000, DefaultToolMs},
+      {L"wait=+5 timeout=0x10", 600000, DefaultToolMs},
+      {L"\"wait= 5\" \"timeout=5 \"", 600000, DefaultToolMs},
+      {L"wait=99999999999999999999", 600000, DefaultToolMs},
+      {L"Wait=5 TIMEOUT=5 //wait=5", 600000, DefaultToolMs},  // names are case-sensitive, like the switches
+      {L"wait=5=5 timeout=\u0661", 600000, DefaultToolMs},   // an Arabic-Indic one is no digit here
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(ToUtf8(row.Text));
+    const WaitLimits limits = ReadWaitLimits(ReadWith(row.Text), DefaultToolMs);
+    EXPECT_EQ(limits.OtherRunMs, row.OtherRunMs);
+    EXPECT_EQ(limits.ToolMs, row.ToolMs);
   }
 }
 

@@ -30,19 +30,10 @@ using testing_support::SucceededLine;
 
 const std::wstring PackageSha256 = testing_support::Sha256Text("package contents");
 const std::string Refused = "Another patch is being applied. Error code: 1618.\r\n";
-const std::string RefusedLogStart = "[ERROR] Another patch is being applied: Global\\Mendora.Launcher.PatchRun exists";
+const std::string MarkFound = "Another patch is being applied: Global\\Mendora.Launcher.PatchRun exists";
+const std::string RefusedLogStart = "[ERROR] " + MarkFound;
 
 std::size_t RunningTools() { return programs::FindProcesses(L"rivlet.exe").size(); }
-
-// Tools that outlive their launcher end by themselves within a bound; only
-// one that does not is ended, since a tool ended by force can leave its
-// console host holding the test's output.
-void WaitForToolsToEnd() {
-  for (const auto& tool : programs::OpenProcesses(L"rivlet.exe", SYNCHRONIZE)) {
-    WaitForSingleObject(tool.Handle.Get(), 60000);
-  }
-  programs::EndProcesses(L"rivlet.exe");
-}
 
 // The mutex of that name as someone other than a launcher makes it: a
 // descriptor given as text, at `name`.
@@ -101,7 +92,7 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   ASSERT_EQ(running.State, L"running");
 
   const testing_support::EventTrace trace;
-  const auto second = World.Run(L"");
+  const auto second = World.Run(L"wait=0");
   EXPECT_EQ(second.Result.ExitCode, 1618u);
   EXPECT_EQ(second.Result.Stdout, "");
   EXPECT_EQ(second.Result.Stderr, Refused);
@@ -119,13 +110,17 @@ TEST_F(PatchRun, NoSecondToolStartsWhileADetachedToolStillPatches) {
   EXPECT_EQ(events[0].Type, EVENTLOG_WARNING_TYPE);
   EXPECT_EQ(events[0].Id, 1010u);
 
-  // The mark ends with the tool that held it.
-  WaitForToolsToEnd();
-  ASSERT_TRUE(World.InstallTool(CurrentTool, "exit 0\n"));
-  const auto afterwards = World.Run(L"");
-  EXPECT_EQ(afterwards.Result.ExitCode, 0u);
-  EXPECT_EQ(afterwards.Result.Stdout, StartedLine + SucceededLine);
-  EXPECT_TRUE(afterwards.Tool.has_value());
+  // Given time, a run waits until the mark ends with the first run's end,
+  // then runs its own tool (a new script: the running tool has read its own).
+  ASSERT_TRUE(testing_support::WriteFileBytes(World.ToolPath() + stand_in::ScriptSuffix, "exit 7\n"));
+  const auto waited = World.Run(L"wait=30");
+  EXPECT_EQ(waited.Result.ExitCode, 7u);
+  EXPECT_EQ(waited.Result.Stdout,
+            "Another patch is being applied: waiting for it to end, at most 30 seconds.\r\n" + StartedLine);
+  EXPECT_TRUE(waited.Log.HasPrefix("[INFO] " + MarkFound + ", made by " + programs::ToUtf8(OwnAccount()) +
+                                   " - waiting for it to end, at most 30 seconds."));
+  EXPECT_TRUE(waited.Log.HasPrefix("[INFO] The other patch run ended after "));
+  EXPECT_TRUE(waited.Tool.has_value());
 }
 
 // The mark lasts until the run's end is written, by the finisher here; a
@@ -193,7 +188,7 @@ TEST_F(PatchRun, OnlyAMarkOfOursAtThatNameBlocksAndOnlyAfterTheToolIsFound) {
     const mw::UniqueHandle held = row.Plant();
     ASSERT_TRUE(held);
     if (row.ToolInstalled) ASSERT_TRUE(World.InstallTool(CurrentTool, "exit 0\n"));
-    const auto outcome = World.Run(L"");
+    const auto outcome = World.Run(L"wait=0");
     EXPECT_EQ(outcome.Result.ExitCode, row.ExitCode);
     EXPECT_EQ(outcome.Result.Stderr, row.Stderr);
     EXPECT_TRUE(outcome.Log.Has(row.Logged));

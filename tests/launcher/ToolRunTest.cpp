@@ -258,6 +258,23 @@ TEST_F(ToolRun, OutputWithoutAFinalNewlineIsKept) {
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "no newline at the end" + SucceededLine);
 }
 
+// timeout=MINUTES replaces the build's limit for one run: a tool that hangs
+// ends the wait after one minute, as the 100 minutes would (1460, the tool
+// left running).
+TEST_F(ToolRun, ATimeoutOfOneMinuteEndsTheWaitAfterAMinute) {
+  ASSERT_TRUE(World.InstallTool(CurrentTool, "sleep 600000\n"));
+  const ULONGLONG start = GetTickCount64();
+  const auto outcome = World.Run(L"timeout=1", 120000);
+  const ULONGLONG took = GetTickCount64() - start;
+  EXPECT_EQ(outcome.Result.ExitCode, 1460u);
+  EXPECT_EQ(outcome.Result.Stderr, "Failed to monitor patch execution. Error code: 258.\r\n");
+  EXPECT_GE(took, 60000u);
+  EXPECT_LT(took, 90000u);
+  EXPECT_TRUE(outcome.Log.HasPrefix("[INFO] rivlet.exe is waited for at most 60 seconds"));
+  EXPECT_TRUE(outcome.Log.Has("[ERROR] Timeout reached."));
+  EXPECT_TRUE(ToolStillRuns());
+}
+
 class ShortLimitsToolRun : public ToolRun {
  protected:
   ShortLimitsToolRun() : ToolRun(L"Mendora.Launcher.ShortLimits.exe") {}

@@ -2,15 +2,19 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <optional>
 #include <regex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
+#include "tests/support/PlantedLinks.h"
 #include "tests/support/ProductRegistration.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/RunLog.h"
@@ -122,16 +126,30 @@ class PatchPackage : public ::testing::Test {
 
   // `inheritedSfxcmd` is what the caller's environment holds, if anything.
   // `package` is one the build made, in the binary folder, or a full path.
+  // `whileToolRuns` is given the staging folder once the tool has started,
+  // while the folder is still there (a run that waited removes it).
   PackageOutcome RunPackage(const std::wstring& package, const std::wstring& arguments,
-                            const std::optional<std::wstring>& inheritedSfxcmd = std::nullopt) {
+                            const std::optional<std::wstring>& inheritedSfxcmd = std::nullopt,
+                            const std::function<void(const std::wstring& folder)>& whileToolRuns = {}) {
     const auto logsBefore = testing_support::LogFileNames();
     testing_support::ProgramRequest request;
     request.Program = package.find(L'\\') == std::wstring::npos ? BinaryFolder() + package : package;
     request.Arguments = arguments;
     request.Environment[L"SFXCMD"] = inheritedSfxcmd;
     request.TimeoutMs = 60000;
+    std::atomic<bool> ended = false;
+    std::thread watcher;
+    if (whileToolRuns) {
+      watcher = std::thread([&] {
+        std::optional<testing_support::StandInRecord> tool;
+        while (!ended && !(tool = testing_support::ReadStandInRecord(ToolPath()))) Sleep(5);
+        if (tool) whileToolRuns(tool->CurrentDirectory);
+      });
+    }
     PackageOutcome outcome;
     outcome.Result = testing_support::RunProgram(request);
+    ended = true;
+    if (watcher.joinable()) watcher.join();
     outcome.Log = testing_support::ReadLogAddedSince(logsBefore);
     outcome.Tool = testing_support::ReadStandInRecord(ToolPath());
     if (outcome.Tool) outcome.Folder = outcome.Tool->CurrentDirectory;
@@ -145,6 +163,17 @@ class PatchPackage : public ::testing::Test {
 
 TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "out applying\\n\nexit 0\n"));
+  // An earlier run's folder that nothing uses any more goes; a link named
+  // like one, to a folder of the user's choice, is never followed.
+  const std::wstring earlier = TempFolder() + L"ValcrestPatch-0123456789ABCDEF0123456789ABCDEF";
+  const std::wstring linked = TempFolder() + L"ValcrestPatch-FEDCBA9876543210FEDCBA9876543210";
+  const testing_support::ScratchFolder target(L"usersfolder");
+  ASSERT_TRUE(testing_support::CreateFolders(earlier));
+  for (const wchar_t* name : {L"\\Mendora.Launcher.exe", L"\\patch.rvx"}) {
+    ASSERT_TRUE(testing_support::WriteFileBytes(earlier + name, "an earlier run's"));
+    ASSERT_TRUE(testing_support::WriteFileBytes(target.Path() + name, "the user's own"));
+  }
+  ASSERT_TRUE(testing_support::PlantLink(target.Path(), linked));
   const std::set<std::wstring> tempBefore = TempEntries();
   // The switches of other package makers are the launcher's arguments like any other.
   const auto first = RunPackage(L"TestPatch.exe", L"--diagnostic \"/note=two words\" /S /NCRC /D=C:\\Other Folder");
@@ -155,16 +184,17 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   ASSERT_TRUE(first.Tool.has_value());
   EXPECT_EQ(first.Tool->CommandLine,
             L"\"" + ToolPath() + L"\" /encfile \"" + first.Folder + L"\\patch.rvx\" diagnostic");
-  EXPECT_TRUE(IsPrivateStagingFolder(first.Folder)) << programs::ToUtf8(first.Folder);
-  EXPECT_EQ(ReadFileBytes(first.Folder + L"\\patch.rvx"), PATCH_TEXT);
-  EXPECT_TRUE(testing_support::FileExists(first.Folder + L"\\Mendora.Launcher.exe"));
-  EXPECT_FALSE(testing_support::FileExists(first.Folder + L"\\patch.rvx.old"));
-  // The package writes nothing in the temporary folder but its own folder.
+  // A run that waited for its tool leaves nothing in the temporary folder.
   std::set<std::wstring> tempAdded;
   for (const std::wstring& name : TempEntries()) {
     if (tempBefore.count(name) == 0) tempAdded.insert(TempFolder() + name);
   }
-  EXPECT_EQ(tempAdded, std::set<std::wstring>{first.Folder});
+  EXPECT_EQ(tempAdded, std::set<std::wstring>{});
+  EXPECT_FALSE(testing_support::FolderExists(first.Folder));
+  EXPECT_FALSE(testing_support::FolderExists(earlier));
+  EXPECT_EQ(ReadFileBytes(target.Path() + L"\\patch.rvx"), "the user's own");
+  EXPECT_EQ(ReadFileBytes(target.Path() + L"\\Mendora.Launcher.exe"), "the user's own");
+  testing_support::RemoveLink(linked);
   ASSERT_TRUE(first.Log.Found);
   EXPECT_TRUE(first.Log.Has("[INFO] command line is: --diagnostic \"/note=two words\" /S /NCRC /D=C:\\Other Folder"));
   EXPECT_TRUE(first.Log.Has("[INFO] rivlet.exe returned with ERROR_SUCCESS."));
@@ -177,22 +207,27 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_EQ(second.Result.Stderr, "Patch execution finished with error code: -1073741819.\r\n");
   ASSERT_TRUE(second.Tool.has_value());
   EXPECT_NE(second.Folder, first.Folder);
-  EXPECT_TRUE(IsPrivateStagingFolder(second.Folder)) << programs::ToUtf8(second.Folder);
   EXPECT_TRUE(second.Log.Has("[INFO] command line is: "));
   EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
 
   // Signed as a release is, the launcher inside too, it runs alike and still
   // ends with the launcher's exit code.
   ASSERT_GT(SignatureSize(ReadFileBytes(BinaryFolder() + L"TestPatchSigned.exe")), 0u);
-  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "exit 3010\n"));
-  const auto signedRun = RunPackage(L"TestPatchSigned.exe", L"/diagnostic");
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "sleep 500\nexit 3010\n"));
+  std::string launcherRun;
+  const auto readLauncher = [&](const std::wstring& folder) {
+    launcherRun = ReadFileBytes(folder + L"\\Mendora.Launcher.exe");
+  };
+  const auto signedRun = RunPackage(L"TestPatchSigned.exe", L"/diagnostic", std::nullopt, readLauncher);
   EXPECT_EQ(signedRun.Result.ExitCode, 3010u);
   EXPECT_EQ(signedRun.Result.Stderr, "Patch execution finished with error code: 3010.\r\n");
   ASSERT_TRUE(signedRun.Tool.has_value());
-  EXPECT_GT(SignatureSize(ReadFileBytes(signedRun.Folder + L"\\Mendora.Launcher.exe")), 0u);
+  EXPECT_GT(SignatureSize(launcherRun), 0u);
   EXPECT_TRUE(signedRun.Log.Has("[INFO] Diagnostic mode enabled."));
 }
 
+// After a detach the tool still uses the folder, which stays until a later
+// package run finds it unused.
 TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
   ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool,
                                                   "out Patch validation finished\\n\nsleep 60000\n"));
@@ -207,24 +242,32 @@ TEST_F(PatchPackage, DetachEndsThePackageAndLeavesTheToolItsPackage) {
             L"\"" + ToolPath() + L"\" /encfile \"" + outcome.Folder + L"\\patch.rvx\" detach");
   EXPECT_TRUE(outcome.Log.Has("[INFO] command line is: /detach"));
   EXPECT_TRUE(outcome.Log.Has("[INFO] Detach was signaled."));
-  // The tool runs on and its package is still there for it; it holds none of
-  // the caller's handles, so the caller is not kept waiting.
+  // The tool runs on and its package is still there for it, in a private
+  // folder; it holds none of the caller's handles, so the caller is not kept waiting.
   EXPECT_EQ(programs::FindProcesses(L"rivlet.exe").size(), 1u);
+  EXPECT_TRUE(IsPrivateStagingFolder(outcome.Folder)) << programs::ToUtf8(outcome.Folder);
   EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx"), PATCH_TEXT);
+  EXPECT_TRUE(testing_support::FileExists(outcome.Folder + L"\\Mendora.Launcher.exe"));
+  EXPECT_FALSE(testing_support::FileExists(outcome.Folder + L"\\patch.rvx.old"));
   EXPECT_FALSE(outcome.Result.PipesOutlivedProgram);
 }
 
 TEST_F(PatchPackage, OldToolsGetTheOldPackageAndItsFolder) {
-  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), FileVersion{6, 6, 17, 253}, ""));
-  const auto outcome = RunPackage(L"TestPatchWithOld.exe", L"/detach");
+  ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), FileVersion{6, 6, 17, 253}, "sleep 500\n"));
+  std::string oldPatch;
+  std::string patch;
+  const auto outcome = RunPackage(L"TestPatchWithOld.exe", L"/detach", std::nullopt, [&](const std::wstring& folder) {
+    oldPatch = ReadFileBytes(folder + L"\\patch.rvx.old");
+    patch = ReadFileBytes(folder + L"\\patch.rvx");
+  });
 
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_EQ(outcome.Result.Stderr, "Warning: Detach is not supported by the currently installed version.\r\n");
   ASSERT_TRUE(outcome.Tool.has_value());
   EXPECT_EQ(outcome.Tool->CommandLine, L"\"" + ToolPath() + L"\" /encfile \"" + outcome.Folder +
                                            L"\\patch.rvx.old\" /var scriptdir \"" + outcome.Folder + L"\"");
-  EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx.old"), OLD_PATCH_TEXT);
-  EXPECT_EQ(ReadFileBytes(outcome.Folder + L"\\patch.rvx"), PATCH_TEXT);
+  EXPECT_EQ(oldPatch, OLD_PATCH_TEXT);
+  EXPECT_EQ(patch, PATCH_TEXT);
   EXPECT_TRUE(outcome.Log.Has("[INFO] use old: true"));
 }
 

@@ -203,7 +203,7 @@ TEST(FinisherRace, ASecondRunDuringTheFirstRunsDrainNeverGetsTheFirstRunsEnd) {
   const ULONGLONG elapsed = GetTickCount64() - firstStart;
   if (elapsed < 2500) Sleep(static_cast<DWORD>(2500 - elapsed));
 
-  const auto second = world.Run(L"");
+  const auto second = world.Run(L"wait=0");
   // Both finishers are gone once the first one's drain is over.
   ASSERT_TRUE(LauncherWorld::WaitForFinishersToEnd(20000));
   const auto record = testing_support::ReadRunRecord(PackageSha256);
