@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "base/ProcAddress.h"
+#include "base/SystemFolder.h"
 
 // The image's load configuration, which the linker finds by this name and
 // points the load configuration directory at. Only the search flags for the
@@ -44,8 +45,8 @@ HMODULE LoadSystemLibrary(const wchar_t* name) {
 
 HMODULE LoadSystemLibraryByFullPath(const wchar_t* name) {
   wchar_t path[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH || swprintf_s(path + length, MAX_PATH - length, L"\\%ls", name) < 0) {
+  const UINT length = SystemFolder(path);
+  if (length == 0 || swprintf_s(path + length, MAX_PATH - length, L"\\%ls", name) < 0) {
     SetLastError(ERROR_BAD_PATHNAME);
     return nullptr;
   }

@@ -97,7 +97,7 @@ LauncherBench::Run LauncherBench::RunWithOutputFiles(TimedRequest request) {
   return run;
 }
 
-LauncherBench::Run LauncherBench::RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory) {
+LauncherBench::Run LauncherBench::TimeLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory) {
   TimedRequest request;
   request.Program = World.LauncherPath();
   request.Environment[L"SFXCMD"] = sfxcmd;
@@ -150,7 +150,7 @@ bool LauncherBench::Throughput(std::vector<ResultRow>& rows) {
   std::vector<double> launcherMs;
   std::vector<double> limitMs;
   for (int i = 0; i < Settings.Runs; ++i) {
-    const Run launcher = RunLauncher(L"/detach");
+    const Run launcher = TimeLauncher(L"/detach");
     if (!LauncherRunWorked(launcher, launcherBytes, "throughput")) return false;
     launcherMs.push_back(TicksToMilliseconds(launcher.Result.EndTicks - launcher.Result.StartTicks));
 
@@ -179,7 +179,7 @@ bool LauncherBench::Memory(std::vector<ResultRow>& rows) {
     for (int size = 0; size < 2; ++size) {
       const std::uint64_t bytes = sizes[size];
       if (!InstallTool("flood-out " + std::to_string(bytes) + "\nexit 0\n")) return false;
-      const Run launcher = RunLauncher(L"/detach", true);
+      const Run launcher = TimeLauncher(L"/detach", true);
       if (!LauncherRunWorked(launcher, bytes + NumberedLineEnds(bytes) + ConsoleLineBytes, "memory")) return false;
       if (launcher.Result.PeakPrivateBytes == 0) return Fail("no memory counters could be read");
       privateMb[size].push_back(static_cast<double>(launcher.Result.PeakPrivateBytes) / Megabyte);
@@ -209,7 +209,7 @@ bool LauncherBench::StartOverhead(std::vector<ResultRow>& rows) {
   std::vector<double> launcherEndMs;
   std::vector<double> copyEndMs;
   const bool measured = WarmedRounds([&](bool counted) {
-    const Run launcher = RunLauncher(L"");
+    const Run launcher = TimeLauncher(L"");
     if (!LauncherRunWorked(launcher, ConsoleLineBytes, "start overhead")) return false;
     double launcherEnd = 0;
     if (!LatencyToEnd(launcher, launcherEnd)) return false;
@@ -248,7 +248,7 @@ bool LauncherBench::LatencyRow(const std::string& title, const wchar_t* sfxcmd,
                                const std::function<bool(const Run&)>& worked, std::vector<ResultRow>& rows) {
   std::vector<double> latencies;
   const bool measured = WarmedRounds([&](bool counted) {
-    const Run launcher = RunLauncher(sfxcmd);
+    const Run launcher = TimeLauncher(sfxcmd);
     if (!worked(launcher)) return false;
     double latency = 0;
     if (!LatencyToEnd(launcher, latency)) return false;
@@ -294,8 +294,7 @@ bool LauncherBench::EndLatency(std::vector<ResultRow>& rows) {
 bool LauncherBench::PackageRun(std::vector<ResultRow>& rows) {
   if (Settings.LargePackage.empty()) return true;
   if (!InstallTool("exit 0\n")) return false;
-  wchar_t system[MAX_PATH];
-  const std::wstring shell = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\cmd.exe";
+  const std::wstring shell = programs::SystemFolderPath() + L"\\cmd.exe";
   const std::wstring copied = Scratch / L"copied.rvx";
   auto packageWorked = [&](const Run& run) {
     RemoveStagingFolders();

@@ -54,7 +54,7 @@ class LauncherBench {
   // One uncounted round, then Settings.Runs counted ones, each without a
   // stored time at its start; false as soon as a round fails.
   bool WarmedRounds(const std::function<bool(bool counted)>& round);
-  Run RunLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory = false);
+  Run TimeLauncher(const std::optional<std::wstring>& sfxcmd, bool sampleMemory = false);
   Run RunDirect(const std::wstring& program, const std::wstring& arguments, bool sampleMemory = false);
   Run RunWithOutputFiles(TimedRequest request);
   // The launcher's run, checked: it ended with 0 and wrote `stdoutBytes`

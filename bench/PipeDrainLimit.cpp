@@ -10,6 +10,7 @@
 #include <string>
 
 #include "process/ChildProcess.h"
+#include "process/PipeRead.h"
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 2) return 2;
@@ -18,7 +19,7 @@ int wmain(int argc, wchar_t** argv) {
   if (tool.Start(commandLine.c_str(), nullptr) != 0) return 3;
 
   const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  char buffer[4090];
+  char buffer[PipeReadSize];
   DWORD count = 0;
   while (ReadFile(tool.StdoutRead.Get(), buffer, sizeof buffer, &count, nullptr) && count != 0) {
     DWORD written = 0;

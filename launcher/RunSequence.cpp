@@ -6,21 +6,19 @@
 
 #include "base/DllSearchOrder.h"
 #include "base/GuardedString.h"
+#include "base/HandleDuplicate.h"
 #include "base/ProcessAccount.h"
 #include "base/SystemLibraries.h"
+#include "base/ToolFileName.h"
 #include "base/UniqueHolder.h"
 #include "launcher/ConsoleLine.h"
 #include "launcher/ConsoleSetup.h"
-#include "launcher/LaunchOptions.h"
-#include "launcher/OutputDecisions.h"
-#include "launcher/PackageDigest.h"
-#include "launcher/PatchRunMarker.h"
-#include "launcher/ToolInvocation.h"
+#include "launcher/PatchRunMutex.h"
 #include "launcher/ToolProcess.h"
-#include "launcher/ToolTrust.h"
-#include "launcher/WaitOptions.h"
 #include "launcher/Wow64Detection.h"
 #include "log/Log.h"
+#include "options/LaunchOptions.h"
+#include "options/WaitOptions.h"
 #include "process/DetachSignal.h"
 #include "process/PumpThreads.h"
 #include "product/Environment.h"
@@ -30,6 +28,10 @@
 #include "runend/RunOutcome.h"
 #include "runend/RunRecord.h"
 #include "runend/ToolEnd.h"
+#include "tool/OutputDecisions.h"
+#include "tool/PackageDigest.h"
+#include "tool/ToolInvocation.h"
+#include "tool/ToolTrust.h"
 
 // Ways out, each marked "Exit:" below: every step that ends the run returns
 // its outcome, and RunLauncher alone turns it into the console line, the
@@ -38,8 +40,7 @@
 namespace {
 
 void CreateDetachEvent() {
-  DetachEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  if (!DetachEvent) {
+  if (!ArmDetachSignal()) {
     WriteLog(L"[ERROR] Could not create event for detach - skip functionality, error: %d.",
              static_cast<int>(GetLastError()));
   }
@@ -47,12 +48,7 @@ void CreateDetachEvent() {
 
 // An empty duplicate makes the wait fail, which is reported as such.
 mw::UniqueHandle DuplicateForWait(HANDLE process) {
-  HANDLE duplicate = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &duplicate, 0, TRUE,
-                       DUPLICATE_SAME_ACCESS)) {
-    return {};
-  }
-  return mw::UniqueHandle(duplicate);
+  return mw::UniqueHandle(DuplicateInto(GetCurrentProcess(), process, 0, true));
 }
 
 // The run's record is named for the package's SHA-256. It is taken before
@@ -68,9 +64,8 @@ void HashPackage(const ToolInvocation& invocation, mw::UniqueFileHandle& heldPac
   }
 }
 
-// The wait ended other than by the tool's exit: the pumps stop, the tool runs
-// on, and the finisher takes over its pipes and its end once the launcher
-// has gone.
+// The wait ended other than by the tool's exit: the pumps stop and the tool
+// runs on, left to the finisher.
 RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps, RunRecord& record, const FinisherStart& finisher) {
   SignalDetach();
   pumps.StopPumps(true);
@@ -86,16 +81,16 @@ RunOutcome EarlyEnd(DWORD waitResult, PumpThreads& pumps, RunRecord& record, con
   }
   record.MarkDetached();
   if (const DWORD finisherId = finisher.ProcessId(); finisherId != 0) {
-    WriteLog(L"[INFO] rivlet.exe runs on; the run's finisher, process %d, logs and records its end.",
+    WriteLog(L"[INFO] %s runs on; the run's finisher, process %d, logs and records its end.", ToolFileName,
              static_cast<int>(finisherId));
   }
   return outcome;
 }
 
 RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, DWORD toolWaitMs,
-                   const PatchRunMarker& marker, FinisherStart& finisher, RunFacts& facts) {
+                   const PatchRunMutex& patchRun, FinisherStart& finisher, RunFacts& facts) {
   if (const DWORD error = CheckToolTrust(invocation.ToolFile.Get(), invocation.ToolOpenError, ProcessAccount())) {
-    WriteLog(L"[ERROR] rivlet.exe could not be run!");
+    WriteLog(L"[ERROR] %s could not be run!", ToolFileName);
     return {RunOutcome::Kind::NotStarted, error};  // Exit: the tool may be changed by others.
   }
   mw::UniqueFileHandle heldPackage;
@@ -107,7 +102,7 @@ RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, DWORD to
   finisher.Start();
   ToolProcess tool;
   tool.PipesReady = [&] {
-    finisher.HandOver(tool.StdoutRead.Get(), tool.StderrRead.Get(), marker.Handle(), marker.Place(), record,
+    finisher.HandOver(tool.StdoutRead.Get(), tool.StderrRead.Get(), patchRun.Handle(), patchRun.Place(), record,
                       invocation.ToolPath.GetText(), WriteToolOutput, facts);
   };
   const DWORD startError = tool.Start(invocation.CommandLine.GetText(), invocation.WorkingFolder.GetText());
@@ -119,10 +114,10 @@ RunOutcome RunTool(ToolInvocation& invocation, const RunLimits& limits, DWORD to
   if (startError != 0) {
     tool.CloseStreams();
     record.Discard();
-    WriteLog(L"[ERROR] rivlet.exe could not be run!");
+    WriteLog(L"[ERROR] %s could not be run!", ToolFileName);
     return {RunOutcome::Kind::NotStarted, startError};  // Exit: the tool could not be started.
   }
-  marker.HandTo(tool.Process.Get());
+  patchRun.HandTo(tool.Process.Get());
   record.Begin(facts.ToolVersion, facts.LogPath.c_str());
   WriteConsoleLine(std::wcout, L"Patch execution started.");
 
@@ -161,7 +156,11 @@ RunOutcome RunSteps(const RunLimits& limits, FinisherStart& finisher, RunFacts& 
   WriteLog(L"[INFO] installation path found: %s", installPath.GetText());
 
   ToolInvocation invocation;
-  const ToolPreparation preparation = PrepareToolInvocation(installPath, options, invocation);
+  const ToolPreparation preparation =
+      PrepareToolInvocation(installPath, options, static_cast<bool>(DetachEvent), invocation);
+  if (invocation.DetachNotSupported) {
+    WriteConsoleLine(std::wcerr, L"Warning: Detach is not supported by the currently installed version.");
+  }
   facts.ToolVersion = invocation.ToolVersion;
   switch (preparation) {
     case ToolPreparation::ToolMissing:
@@ -172,11 +171,11 @@ RunOutcome RunSteps(const RunLimits& limits, FinisherStart& finisher, RunFacts& 
       break;
   }
   // Held until the run returns: a run that started no tool leaves no mark.
-  PatchRunMarker marker;
-  if (marker.Claim(waits.OtherRunMs) == PatchRunClaim::AnotherRunMarked) {
+  PatchRunMutex patchRun;
+  if (patchRun.Claim(waits.OtherRunMs) == PatchRunClaim::AnotherRunMarked) {
     return {RunOutcome::Kind::AnotherPatchRun};  // Exit: another run's tool still patches.
   }
-  return RunTool(invocation, limits, waits.ToolMs, marker, finisher, facts);
+  return RunTool(invocation, limits, waits.ToolMs, patchRun, finisher, facts);
 }
 
 // The outcome's console line, if it has one, and its event; its exit code.

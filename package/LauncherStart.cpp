@@ -29,7 +29,7 @@ std::size_t InheritableStandardHandles(const STARTUPINFOW& startup, HANDLE (&han
 
 }  // namespace
 
-LauncherRun RunLauncher(const wchar_t* folder) {
+LauncherRun RunStagedLauncher(const wchar_t* folder) {
   // A staging folder's path, a separator, the launcher's name and two quotes.
   constexpr int PathUnits = StagingPathUnits + 32;
   wchar_t launcher[PathUnits];

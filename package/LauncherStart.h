@@ -16,4 +16,4 @@ struct LauncherRun {
 // Runs `folder`\Mendora.Launcher.exe in `folder` (a staging folder's path)
 // with this process's standard handles as the only handles it inherits, and
 // waits for its end.
-LauncherRun RunLauncher(const wchar_t* folder);
+LauncherRun RunStagedLauncher(const wchar_t* folder);

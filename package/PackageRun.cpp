@@ -110,7 +110,7 @@ DWORD RunPackage(const wchar_t* commandLine) {
     WriteErrorLine(L"Could not hand the arguments to %ls in SFXCMD. Error code: %lu.", LauncherFileName, error);
     return ERROR_INSTALL_FAILURE;  // Exit: no SFXCMD.
   }
-  const LauncherRun run = RunLauncher(folder.Path());
+  const LauncherRun run = RunStagedLauncher(folder.Path());
   switch (run.Result) {
     case LauncherRun::Outcome::NotStarted:
       folder.Remove();

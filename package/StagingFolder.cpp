@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <iterator>
 
+#include "base/HexText.h"
 #include "base/NtStatusError.h"
 #include "base/ProcAddress.h"
 #include "base/ProcessAccount.h"
@@ -38,12 +39,7 @@ DWORD RandomName(wchar_t (&name)[NameUnits]) {
   unsigned char random[16];
   if (const DWORD error = FillWithSystemRandom(random, sizeof random)) return error;
   wcscpy_s(name, NameUnits, L"ValcrestPatch-");
-  wchar_t* digit = name + wcslen(name);
-  for (unsigned char byte : random) {
-    *digit++ = L"0123456789ABCDEF"[byte >> 4];
-    *digit++ = L"0123456789ABCDEF"[byte & 15];
-  }
-  *digit = L'\0';
+  WriteHex(random, sizeof random, HexCase::Upper, name + wcslen(name));
   return 0;
 }
 

@@ -6,11 +6,16 @@ mw::UniqueHandle DetachEvent;
 
 namespace {
 
-// Raised just before the event is set and never lowered, like the event,
-// which is made once per run and never reset.
+// Raised just before the event is set; lowered only with a new event.
 std::atomic<bool> DetachFlag = false;
 
 }  // namespace
+
+bool ArmDetachSignal() {
+  DetachFlag.store(false, std::memory_order_release);
+  DetachEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  return static_cast<bool>(DetachEvent);
+}
 
 void SignalDetach() {
   if (!DetachEvent) return;

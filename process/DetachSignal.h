@@ -10,6 +10,10 @@
 // detach is off then.
 extern mw::UniqueHandle DetachEvent;
 
+// Makes a new, unset DetachEvent and lowers the flag, before any pump starts.
+// False, with GetLastError set, when the event could not be made.
+bool ArmDetachSignal();
+
 // Sets DetachEvent, when there is one, after raising the flag that
 // DetachSignaled reads.
 void SignalDetach();

@@ -5,6 +5,7 @@
 #include "log/Log.h"
 #include "process/ConsoleEcho.h"
 #include "process/DetachSignal.h"
+#include "process/PipeRead.h"
 #include "process/ToolOutputLog.h"
 #include "process/Utf8Decoder.h"
 
@@ -12,8 +13,6 @@ std::mutex OutputMutex;
 DetachMarkerWindow CapturedStdout;
 
 namespace {
-
-constexpr DWORD ReadSize = 4090;
 
 void KeepInLog(const char* bytes, DWORD count) {
   ToolOutputLines lines;
@@ -24,7 +23,7 @@ void KeepInLog(const char* bytes, DWORD count) {
 }  // namespace
 
 void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
-  char buffer[ReadSize];
+  char buffer[PipeReadSize];
   Utf8Decoder decoder;
   ConsoleEcho echo(settings.Stream, settings.File);
   std::wstring text;
@@ -32,14 +31,14 @@ void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
   // pipe after the cancel has passed would block until the tool writes again.
   while (!DetachSignaled()) {
     DWORD count = 0;
-    if (!ReadFile(pipe, buffer, ReadSize, &count, nullptr) || count == 0) break;
+    if (!ReadFile(pipe, buffer, PipeReadSize, &count, nullptr) || count == 0) break;
     if (DetachSignaled()) {
       // The launcher is leaving: this read is not shown, but the run's log keeps it.
-      if (settings.Echo) KeepInLog(buffer, count);
+      if (settings.WriteToolOutput) KeepInLog(buffer, count);
       return;
     }
     // Still drained when not shown, so the tool never blocks on a full pipe.
-    if (!settings.Echo) continue;
+    if (!settings.WriteToolOutput) continue;
 
     const std::lock_guard lock(OutputMutex);
     if (settings.LookForMarker && CapturedStdout.Feed(buffer, count)) {
@@ -51,7 +50,7 @@ void PumpOutput(HANDLE pipe, const PumpSettings& settings) {
   }
   // The pipe ended: a sequence it cut short is still shown, byte by byte,
   // unless the launcher is leaving.
-  if (!settings.Echo || DetachSignaled()) return;
+  if (!settings.WriteToolOutput || DetachSignaled()) return;
   const std::lock_guard lock(OutputMutex);
   decoder.Finish(text);
   echo.Write(text);

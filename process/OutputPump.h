@@ -15,7 +15,7 @@ extern DetachMarkerWindow CapturedStdout;
 
 // What one pump does with what it reads.
 struct PumpSettings {
-  bool Echo;           // pass the output on to File
+  bool WriteToolOutput;  // pass the output on to File
   bool LookForMarker;  // and look for the detach marker in it
   // The launcher's wide stream over File: the echo lands in order with the
   // console lines written through it.

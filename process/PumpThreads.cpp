@@ -17,14 +17,16 @@ void CancelAndClose(mw::UniqueHandle& readEnd, const wchar_t* logFormat) {
 
 }  // namespace
 
-void PumpThreads::Start(bool echo, bool lookForMarker) {
+void PumpThreads::Start(bool writeToolOutput, bool lookForMarker) {
   // Each pump takes its read end once; StopPumps may close the holder later.
   HANDLE stdoutRead = StdoutRead.Get();
   HANDLE stderrRead = StderrRead.Get();
-  StdoutPump.Start([stdoutRead, echo, lookForMarker] {
-    PumpOutput(stdoutRead, PumpSettings{echo, lookForMarker, std::wcout, stdout});
+  StdoutPump.Start([stdoutRead, writeToolOutput, lookForMarker] {
+    PumpOutput(stdoutRead, PumpSettings{writeToolOutput, lookForMarker, std::wcout, stdout});
   });
-  StderrPump.Start([stderrRead, echo] { PumpOutput(stderrRead, PumpSettings{echo, false, std::wcerr, stderr}); });
+  StderrPump.Start([stderrRead, writeToolOutput] {
+    PumpOutput(stderrRead, PumpSettings{writeToolOutput, false, std::wcerr, stderr});
+  });
 }
 
 void PumpThreads::StopPumps(bool cancel) {

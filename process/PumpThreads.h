@@ -14,7 +14,7 @@ class PumpThreads {
 
   // Standard output first (it alone may look for the detach marker), then
   // standard error; each echoes to the launcher's stream of the same name.
-  void Start(bool echo, bool lookForMarker);
+  void Start(bool writeToolOutput, bool lookForMarker);
 
   // Joins both pumps, at most joinMs each, logging around the joins. With cancel,
   // first cancels their pending reads and closes the read ends, so that

@@ -1,20 +1,20 @@
 #include "process/ToolOutputLog.h"
 
 #include "log/Log.h"
+#include "process/PipeRead.h"
 
 namespace {
 
-constexpr DWORD ReadSize = 4090;
 constexpr DWORD CancelRepeatMs = 20;
 
-void LogPipe(HANDLE pipe, bool keepLines, ToolLineBudget& budget) {
-  char buffer[ReadSize];
+void LogPipe(HANDLE pipe, bool writeToolOutput, ToolLineBudget& budget) {
+  char buffer[PipeReadSize];
   ToolOutputLines lines(&budget);
   DWORD count = 0;
-  while (ReadFile(pipe, buffer, ReadSize, &count, nullptr) && count != 0) {
-    if (keepLines) lines.Add(buffer, count);
+  while (ReadFile(pipe, buffer, PipeReadSize, &count, nullptr) && count != 0) {
+    if (writeToolOutput) lines.Add(buffer, count);
   }
-  if (keepLines) lines.Finish();
+  if (writeToolOutput) lines.Finish();
 }
 
 }  // namespace
@@ -56,7 +56,8 @@ ToolOutputReaders::ToolOutputReaders() {
   for (Reader& reader : Readers) reader.Ended.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 }
 
-DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines, ToolLineBudget& budget) {
+DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool writeToolOutput,
+                                ToolLineBudget& budget) {
   Readers[0].Pipe = stdoutRead;
   Readers[1].Pipe = stderrRead;
   for (const Reader& reader : Readers) {
@@ -66,8 +67,8 @@ DWORD ToolOutputReaders::Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLi
   for (Reader& reader : Readers) {
     const HANDLE pipe = reader.Pipe;
     const HANDLE ended = reader.Ended.Get();
-    const DWORD error = reader.Thread.Start([pipe, ended, keepLines, &budget] {
-      LogPipe(pipe, keepLines, budget);
+    const DWORD error = reader.Thread.Start([pipe, ended, writeToolOutput, &budget] {
+      LogPipe(pipe, writeToolOutput, budget);
       SetEvent(ended);
     });
     // A reader that never ran has nothing for Finish to wait for.

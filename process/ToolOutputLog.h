@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ToolFileName.h"
 #include "base/UniqueHolder.h"
 #include "process/ToolLineBudget.h"
 #include "process/Utf8Decoder.h"
@@ -13,7 +14,7 @@
 
 // Every line of the tool's output that the log keeps starts with this, after
 // the level tag, so a reader tells the tool's words from the launcher's.
-inline constexpr wchar_t ToolLinePrefix[] = L"[INFO] rivlet.exe: ";
+inline const std::wstring ToolLinePrefix = std::wstring(L"[INFO] ") + ToolFileName + L": ";
 
 // Turns the tool's output bytes into log lines: split on LF (a CR before it
 // dropped), decoded as the echo decodes them, one log line each. Memory stays
@@ -50,9 +51,9 @@ class ToolOutputReaders {
   ToolOutputReaders();
 
   // 0, or the error of a reader that could not start. Finish must follow
-  // whatever it returned: a reader still held ends the program. The lines
-  // kept, if any, are those the budget allows.
-  DWORD Start(HANDLE stdoutRead, HANDLE stderrRead, bool keepLines, ToolLineBudget& budget);
+  // whatever it returned: a reader still held ends the program. With
+  // writeToolOutput the lines go to the log, as many as the budget allows.
+  DWORD Start(HANDLE stdoutRead, HANDLE stderrRead, bool writeToolOutput, ToolLineBudget& budget);
 
   // Once the tool has ended: waits up to drainMs for both pipes to end (a
   // process the tool started may still hold them), then cancels the reads

@@ -4,6 +4,8 @@
 #include <exception>
 #include <memory>
 
+#include "base/HandleDuplicate.h"
+
 namespace {
 
 constexpr std::uint64_t StartJoinTimeoutMs = 15 * 60 * 1000;
@@ -50,10 +52,8 @@ DWORD WorkerThread::Join(std::optional<std::uint64_t> timeoutMs) {
   {
     OwnerLock::Scope held(Lock);
     if (!Handle) return 0;
-    if (!DuplicateHandle(GetCurrentProcess(), Handle.Get(), GetCurrentProcess(), &copy, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-      return ERROR_FUNCTION_FAILED;
-    }
+    copy = DuplicateInto(GetCurrentProcess(), Handle.Get(), 0, false);
+    if (copy == nullptr) return ERROR_FUNCTION_FAILED;
     // The worker lets go of the thread now, whatever the wait below brings.
     Handle.Close();
     ThreadId = 0;

@@ -5,28 +5,28 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "base/OwnImage.h"
+#include "base/SystemFolder.h"
 #include "base/SystemLibraries.h"
 
 namespace {
-
-constexpr DWORD FolderUnits = MAX_PATH;
 
 std::wstring TextBeforeNul(const std::wstring& buffer) { return std::wstring(buffer.c_str()); }
 
 // As PathRemoveFileSpecW leaves it: "C:\pkg", but "D:\" at a drive root.
 // Empty when the path does not fit in MAX_PATH or names no folder.
 std::wstring LauncherFolderBackslashOnlyAtRoot() {
-  std::wstring buffer(FolderUnits, L'\0');
-  const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), FolderUnits);
-  if (length == 0 || length >= FolderUnits) return {};
-  if (!SystemLibraries::PathRemoveFileSpecW(buffer.data())) return {};
-  return TextBeforeNul(buffer);
+  HeapBlock path;
+  if (OwnProgramPath(path) != 0) return {};
+  auto* text = static_cast<wchar_t*>(path.Get());
+  if (std::wcslen(text) >= MAX_PATH || !SystemLibraries::PathRemoveFileSpecW(text)) return {};
+  return text;
 }
 
-std::wstring SystemFolder() {
-  std::wstring buffer(FolderUnits, L'\0');
-  GetSystemDirectoryW(buffer.data(), FolderUnits);
-  return TextBeforeNul(buffer);
+std::wstring SystemFolderText() {
+  wchar_t folder[MAX_PATH];
+  SystemFolder(folder);
+  return folder;
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ std::wstring ReadEnvironmentValue(const wchar_t* name) {
 }
 
 void PrepareEnvironment() {
-  const std::wstring searchPath = LauncherFolderBackslashOnlyAtRoot() + L";" + SystemFolder();
+  const std::wstring searchPath = LauncherFolderBackslashOnlyAtRoot() + L";" + SystemFolderText();
   // Saved before PATH changes, so it is always the inherited PATH.
   if (ReadEnvironmentValue(L"VALCREST_OLD_PATH").empty()) {
     SetEnvironmentVariableW(L"VALCREST_OLD_PATH", ReadEnvironmentValue(L"PATH").c_str());

@@ -17,14 +17,14 @@ inline constexpr wchar_t FinisherArgument[] = L"--finish-run";
 struct FinisherHandOver {
   std::uint32_t Layout;  // FinisherHandOverLayout
   std::uint32_t LauncherProcessId;
-  std::uint32_t KeepToolLines;  // the tool's output was echoed, so its lines go to the log
+  std::uint32_t WriteToolOutput;  // the tool's output was echoed, so its lines go to the log
   std::uint32_t Reserved;
   std::uint64_t LauncherProcess;  // SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION
   std::uint64_t StdoutRead;
   std::uint64_t StderrRead;
   std::uint64_t LogFile;    // FILE_APPEND_DATA | SYNCHRONIZE
-  std::uint64_t RunMark;    // the patch run's mutex, held until the run's end is written
-  std::uint64_t RunMarkPlace;  // the private namespace that holds it, held as long
+  std::uint64_t PatchRunMutex;    // the patch run's mutex, held until the run's end is written
+  std::uint64_t PatchRunNamespace;  // the private namespace that holds it, held as long
   std::uint64_t RecordKey;  // KEY_SET_VALUE | KEY_QUERY_VALUE, with RunId
   wchar_t RunId[40];
   // Both paths are checked or made with MAX_PATH buffers, file name included.

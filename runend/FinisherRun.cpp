@@ -5,6 +5,7 @@
 
 #include "base/DllSearchOrder.h"
 #include "base/OwnImage.h"
+#include "base/ToolFileName.h"
 #include "log/Log.h"
 #include "process/ToolOutputLog.h"
 #include "runend/FinisherHandOver.h"
@@ -72,8 +73,8 @@ bool FitsAHandOver(FinisherHandOver& handOver) {
   return IsProcess(handOver.LauncherProcess, handOver.LauncherProcessId) &&
          IsOfFileType(handOver.StdoutRead, FILE_TYPE_PIPE) && IsOfFileType(handOver.StderrRead, FILE_TYPE_PIPE) &&
          (handOver.LogFile == 0 || IsOfFileType(handOver.LogFile, FILE_TYPE_DISK)) &&
-         (handOver.RunMark == 0 || IsHandle(handOver.RunMark)) &&
-         (handOver.RunMarkPlace == 0 || IsHandle(handOver.RunMarkPlace)) &&
+         (handOver.PatchRunMutex == 0 || IsHandle(handOver.PatchRunMutex)) &&
+         (handOver.PatchRunNamespace == 0 || IsHandle(handOver.PatchRunNamespace)) &&
          (handOver.RecordKey == 0 || (IsKey(handOver.RecordKey) && handOver.RunId[0] != L'\0'));
 }
 
@@ -86,8 +87,8 @@ struct HandedOver {
       : Launcher(AsHandle(handOver.LauncherProcess)),
         StdoutRead(AsHandle(handOver.StdoutRead)),
         StderrRead(AsHandle(handOver.StderrRead)),
-        RunMark(AsHandle(handOver.RunMark)),
-        RunMarkPlace(AsHandle(handOver.RunMarkPlace)),
+        PatchRunMutex(AsHandle(handOver.PatchRunMutex)),
+        PatchRunNamespace(AsHandle(handOver.PatchRunNamespace)),
         Record(static_cast<HKEY>(AsHandle(handOver.RecordKey)), handOver.RunId),
         Facts{handOver.ToolVersion, handOver.PackageSha256, handOver.LogPath} {}
 
@@ -96,8 +97,8 @@ struct HandedOver {
   mw::UniqueHandle StdoutRead;  // closed after the readers have finished
   mw::UniqueHandle StderrRead;
   // Held to the end: no second run starts before this run's end is written.
-  mw::UniqueHandle RunMark;
-  mw::UniqueHandle RunMarkPlace;
+  mw::UniqueHandle PatchRunMutex;
+  mw::UniqueHandle PatchRunNamespace;
   RunRecord Record;
   RunFacts Facts;
 };
@@ -106,9 +107,9 @@ std::wstring SignedText(DWORD code) { return std::to_wstring(static_cast<int>(co
 
 void ReportLeftOut(const ToolLineBudget& budget, const RunLimits& limits) {
   if (budget.LeftOutLines() == 0) return;
-  WriteLog(L"[WARNING] The log keeps at most %s bytes of rivlet.exe's lines: %s lines (%s bytes of its output) "
+  WriteLog(L"[WARNING] The log keeps at most %s bytes of %s's lines: %s lines (%s bytes of its output) "
            L"were left out.",
-           std::to_wstring(limits.ToolLogBytes).c_str(), std::to_wstring(budget.LeftOutLines()).c_str(),
+           std::to_wstring(limits.ToolLogBytes).c_str(), ToolFileName, std::to_wstring(budget.LeftOutLines()).c_str(),
            std::to_wstring(budget.LeftOutBytes()).c_str());
 }
 
@@ -170,14 +171,14 @@ int RunFinisher(const RunLimits& limits) {
 
   ToolLineBudget budget(limits.ToolLogBytes);
   ToolOutputReaders readers;
-  const bool keepLines = handOver.KeepToolLines != 0;
+  const bool writeToolOutput = handOver.WriteToolOutput != 0;
   if (!toolHandedOver) {
     // The launcher was stopped between the pipes' making and the tool's
     // hand-over: whatever the tool writes is still read, but its end is not known.
     WaitForSingleObject(handed.Launcher.Get(), INFINITE);
-    WriteLog(L"[WARNING] The launcher was stopped as it started rivlet.exe - its output is logged, its end is "
-             L"not known.");
-    readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), keepLines, budget);
+    WriteLog(L"[WARNING] The launcher was stopped as it started %s - its output is logged, its end is not known.",
+             ToolFileName);
+    readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), writeToolOutput, budget);
     readers.Finish(limits.FinisherGiveUpMs, limits.PumpJoinMs);
     ReportLeftOut(budget, limits);
     CloseLog();
@@ -202,28 +203,29 @@ int RunFinisher(const RunLimits& limits) {
   // here now, so the tool's writes keep succeeding.
   const bool toolRanOn = !launcherStopped || WaitForSingleObject(handed.Tool.Get(), 0) == WAIT_TIMEOUT;
   if (launcherStopped && toolRanOn) {
-    WriteLog(L"[WARNING] The launcher was stopped before rivlet.exe ended.");
+    WriteLog(L"[WARNING] The launcher was stopped before %s ended.", ToolFileName);
     handed.Record.MarkDetached();
   } else if (launcherStopped) {
-    WriteLog(L"[WARNING] The launcher was stopped before it recorded rivlet.exe's end.");
+    WriteLog(L"[WARNING] The launcher was stopped before it recorded %s's end.", ToolFileName);
   }
-  readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), keepLines, budget);
+  readers.Start(handed.StdoutRead.Get(), handed.StderrRead.Get(), writeToolOutput, budget);
   const DWORD waited = WaitForSingleObject(handed.Tool.Get(), limits.FinisherGiveUpMs);
   if (waited != WAIT_OBJECT_0) {
     const DWORD error = GetLastError();
     budget.StopLogging();
     if (waited == WAIT_TIMEOUT) {
-      WriteLog(L"[WARNING] rivlet.exe still runs %d seconds after its launcher ended - its output is read on but "
-               L"no longer logged, and its end is not recorded.",
-               static_cast<int>(limits.FinisherGiveUpMs / 1000));
+      WriteLog(L"[WARNING] %s still runs %d seconds after its launcher ended - "
+               L"its output is read on but no longer logged, and its end is not recorded.",
+               ToolFileName, static_cast<int>(limits.FinisherGiveUpMs / 1000));
     } else {
-      WriteLog(L"[WARNING] Could not wait for rivlet.exe, error: %d - its output is read on but no longer logged, "
-               L"and its end is not recorded.",
-               static_cast<int>(error));
+      WriteLog(L"[WARNING] Could not wait for %s, error: %d - "
+               L"its output is read on but no longer logged, and its end is not recorded.",
+               ToolFileName, static_cast<int>(error));
     }
     handed.Record.Abandon();
-    ReportRunEvent(FinisherAbandonedEvent, L"rivlet.exe still ran when its finisher gave up; its end is not known.",
-                   L"", handed.Facts);
+    ReportRunEvent(FinisherAbandonedEvent,
+                   std::wstring(ToolFileName) + L" still ran when its finisher gave up; its end is not known.", L"",
+                   handed.Facts);
     CloseLog();
     WaitForSingleObject(handed.Tool.Get(), INFINITE);
     readers.Finish(static_cast<DWORD>(limits.PumpJoinMs), limits.PumpJoinMs);
@@ -233,7 +235,7 @@ int RunFinisher(const RunLimits& limits) {
   // A process the tool started may hold its pipes: their drain is bounded.
   readers.Finish(static_cast<DWORD>(limits.PumpJoinMs), limits.PumpJoinMs);
   ReportLeftOut(budget, limits);
-  if (toolRanOn) WriteLog(L"[INFO] The launcher had already ended; rivlet.exe ended now.");
+  if (toolRanOn) WriteLog(L"[INFO] The launcher had already ended; %s ended now.", ToolFileName);
   RecordToolEnd(handed, handOver.ToolPath);
   CloseLog();
   return 0;  // Exit: the tool's end is recorded.

@@ -7,8 +7,12 @@
 // launcher's, which ignores it.
 bool IsFinisherCommand(int argumentCount, const wchar_t* const* arguments);
 
-// The finisher: takes the hand-over from standard input and waits, without
-// reading anything, while the launcher lives. When the tool ends first, as
+// The finisher: the launcher's own image, started just before the tool. It
+// holds the read ends of the tool's pipes from before the tool exists, so
+// whatever ends the launcher (its own exit after a detach, a time-out or a
+// failed wait; TerminateProcess, a crash, a closed console) the tool's writes
+// never fail and its end is never lost. It takes the hand-over from standard
+// input and waits, without reading anything, while the launcher lives. When the tool ends first, as
 // it mostly does, the launcher records the end and the finisher ends writing
 // nothing. When the launcher ends first, whatever ended it, the finisher
 // reads the tool's pipes from then on, keeps the tool's lines in the run's

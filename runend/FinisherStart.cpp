@@ -3,6 +3,9 @@
 #include <cwchar>
 #include <string>
 
+#include "base/HandleDuplicate.h"
+#include "base/SystemFolder.h"
+#include "base/ToolFileName.h"
 #include "log/Log.h"
 #include "process/ConsolelessProcess.h"
 
@@ -19,16 +22,10 @@ bool CopyText(wchar_t (&to)[Size], const wchar_t* from) {
   return wcsncpy_s(to, Size, from, _TRUNCATE) == 0;
 }
 
-std::wstring SystemFolder() {
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  return length != 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
-}
-
 void WarnNotFinished(DWORD error) {
-  WriteLog(L"[WARNING] Could not start the run's finisher, error: %d - rivlet.exe's end after the launcher will "
-           L"not be logged.",
-           static_cast<int>(error));
+  WriteLog(L"[WARNING] Could not start the run's finisher, error: %d - "
+           L"%s's end after the launcher will not be logged.",
+           static_cast<int>(error), ToolFileName);
 }
 
 }  // namespace
@@ -40,18 +37,19 @@ FinisherStart::~FinisherStart() {
 bool FinisherStart::Start() {
   // Held, so that the file at this path is the launcher's own until the run ends.
   const std::wstring program = Image.Path();
-  const std::wstring folder = SystemFolder();
+  wchar_t folder[MAX_PATH];
+  const UINT folderLength = SystemFolder(folder);
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr;
   HANDLE writeEnd = nullptr;
-  DWORD error = program.empty() ? Image.Error() : folder.empty() ? ERROR_BAD_PATHNAME : 0;
+  DWORD error = program.empty() ? Image.Error() : folderLength == 0 ? ERROR_BAD_PATHNAME : 0;
   if (error == 0) error = CreatePipe(&readEnd, &writeEnd, &inheritable, HandOverPipeSize) ? 0 : GetLastError();
   const mw::UniqueHandle handOverRead(readEnd);
   HandOverWrite.Reset(writeEnd);
   if (error == 0 && !SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0)) error = GetLastError();
   if (error == 0) {
     const std::wstring commandLine = L"\"" + program + L"\" " + FinisherArgument;
-    error = StartConsolelessProcess(program.c_str(), commandLine.c_str(), folder.c_str(), readEnd, Process);
+    error = StartConsolelessProcess(program.c_str(), commandLine.c_str(), folder, readEnd, Process);
   }
   if (error != 0) {
     HandOverWrite.Close();
@@ -61,14 +59,14 @@ bool FinisherStart::Start() {
   return true;
 }
 
-void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, HANDLE runMarkPlace,
-                             const RunRecord& record, const wchar_t* toolPath, bool keepToolLines,
+void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE patchRunMutex, HANDLE patchRunNamespace,
+                             const RunRecord& record, const wchar_t* toolPath, bool writeToolOutput,
                              const RunFacts& facts) {
   if (!Process) return;
   FinisherHandOver handOver{};
   handOver.Layout = FinisherHandOverLayout;
   handOver.LauncherProcessId = GetCurrentProcessId();
-  handOver.KeepToolLines = keepToolLines ? 1 : 0;
+  handOver.WriteToolOutput = writeToolOutput ? 1 : 0;
   const bool required = Duplicate(GetCurrentProcess(), ProcessWatchAccess, handOver.LauncherProcess) &&
                         Duplicate(stdoutRead, 0, handOver.StdoutRead) &&
                         Duplicate(stderrRead, 0, handOver.StderrRead) && CopyText(handOver.ToolPath, toolPath) &&
@@ -82,8 +80,8 @@ void FinisherStart::HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMar
   if (const HANDLE log = LogFileHandle(); log != nullptr && CopyText(handOver.LogPath, facts.LogPath.c_str())) {
     Duplicate(log, FILE_APPEND_DATA | SYNCHRONIZE, handOver.LogFile);
   }
-  if (runMark != nullptr) Duplicate(runMark, 0, handOver.RunMark);
-  if (runMarkPlace != nullptr) Duplicate(runMarkPlace, 0, handOver.RunMarkPlace);
+  if (patchRunMutex != nullptr) Duplicate(patchRunMutex, 0, handOver.PatchRunMutex);
+  if (patchRunNamespace != nullptr) Duplicate(patchRunNamespace, 0, handOver.PatchRunNamespace);
   if (record.Handle() != nullptr && CopyText(handOver.RunId, record.Id().c_str()) &&
       !Duplicate(record.Handle(), KEY_SET_VALUE | KEY_QUERY_VALUE, handOver.RecordKey)) {
     handOver.RunId[0] = L'\0';
@@ -123,13 +121,9 @@ void FinisherStart::NoteLauncherEnd(bool toolEndWritten) {
 DWORD FinisherStart::ProcessId() const { return HandedOver ? GetProcessId(Process.Get()) : 0; }
 
 bool FinisherStart::Duplicate(HANDLE handle, DWORD access, std::uint64_t& inFinisher) {
-  HANDLE duplicate = nullptr;
-  if (!DuplicateHandle(GetCurrentProcess(), handle, Process.Get(), &duplicate, access, FALSE,
-                       access == 0 ? DUPLICATE_SAME_ACCESS : 0)) {
-    return false;
-  }
+  const HANDLE duplicate = DuplicateInto(Process.Get(), handle, access, false);
   inFinisher = reinterpret_cast<std::uintptr_t>(duplicate);
-  return true;
+  return duplicate != nullptr;
 }
 
 bool FinisherStart::Write(const void* message, DWORD size) {

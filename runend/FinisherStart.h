@@ -11,14 +11,9 @@
 #include "runend/RunRecord.h"
 
 // The launcher's side of the run's finisher: the launcher's own image in its
-// finisher mode (runend/FinisherRun.h), started with the tool, hidden and
-// detached from every console, inheriting nothing but the pipe that carries
-// what the launcher tells it. It holds the tool's process, the read ends of
-// its pipes and the launcher's process from the tool's start on, so whatever
-// ends the launcher first (its own exit after a detach, a time-out or a
-// failed wait, or TerminateProcess, a crash, a closed console), the tool's
-// pipes keep a reader and its end still reaches the log, the record and the
-// event log.
+// finisher mode, started hidden and detached from every console, inheriting
+// nothing but the pipe that carries the messages of runend/FinisherHandOver.h.
+// What the finisher does with them, and why, is said in runend/FinisherRun.h.
 class FinisherStart {
  public:
   FinisherStart() = default;
@@ -36,14 +31,12 @@ class FinisherStart {
   // warning logged, when it cannot start.
   bool Start();
 
-  // Once the tool's pipes exist, before the tool is created: duplicates into
-  // the finisher the read ends of the pipes, the launcher's own process, the
-  // log file, the patch-run mark with its place and the record's key (any
-  // null: none), and writes the hand-over. A finisher that cannot be handed
-  // all it needs is ended, and the log says once that the tool's end after
-  // the launcher is not logged.
-  void HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE runMark, HANDLE runMarkPlace, const RunRecord& record,
-                const wchar_t* toolPath, bool keepToolLines, const RunFacts& facts);
+  // Once the tool's pipes exist, before the tool is created: writes the
+  // hand-over with these handles (any null: none) duplicated into the
+  // finisher. A finisher that cannot be handed all it needs is ended, and the
+  // log says once that the tool's end after the launcher is not logged.
+  void HandOver(HANDLE stdoutRead, HANDLE stderrRead, HANDLE patchRunMutex, HANDLE patchRunNamespace,
+                const RunRecord& record, const wchar_t* toolPath, bool writeToolOutput, const RunFacts& facts);
 
   // Right after the tool has started: its process. Without one (the tool did
   // not start) the finisher, which has done nothing yet, is ended.

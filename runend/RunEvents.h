@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/ToolFileName.h"
 #include "runend/RunOutcome.h"
 
 // What a run's events tell besides the outcome; empty texts where a run has
@@ -13,7 +14,8 @@ struct RunFacts {
 };
 
 // The first insertion string of an event whose outcome has no console line.
-inline constexpr wchar_t DetachedEventText[] = L"Patch validation finished; rivlet.exe goes on patching.";
+inline const std::wstring DetachedEventText =
+    std::wstring(L"Patch validation finished; ") + ToolFileName + L" goes on patching.";
 
 // Reports one event of the source "Mendora.Launcher" to the Application log,
 // with five insertion strings: `text` (the console line), the exit code, the

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "base/HeapBlock.h"
+#include "base/HexText.h"
 #include "base/ObjectTrust.h"
 #include "base/ProcessAccount.h"
 #include "base/SystemRandom.h"
@@ -139,9 +140,15 @@ std::wstring NewRunId() {
   // A version 4 (random) GUID of the RFC 4122 variant.
   bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
   bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-  wchar_t text[40];
-  swprintf_s(text, std::size(text), L"{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-             bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8], bytes[9],
-             bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
+  // "{" 8 "-" 4 "-" 4 "-" 4 "-" 12 "}": the bytes in groups of 4, 2, 2, 2 and 6.
+  std::wstring text = L"{";
+  std::size_t at = 0;
+  for (const std::size_t group : {4, 2, 2, 2, 6}) {
+    wchar_t digits[13];
+    WriteHex(bytes + at, group, HexCase::Upper, digits);
+    text += digits;
+    text += at + group < sizeof bytes ? L"-" : L"}";
+    at += group;
+  }
   return text;
 }

@@ -1,5 +1,6 @@
 #include "runend/ToolEnd.h"
 
+#include "base/ToolFileName.h"
 #include "log/Log.h"
 
 RunOutcome ReadToolEnd(HANDLE toolProcess, const wchar_t* toolPath) {
@@ -12,7 +13,7 @@ RunOutcome ReadToolEnd(HANDLE toolProcess, const wchar_t* toolPath) {
   if (exitCode != 0) {
     WriteLog(L"[ERROR] %s returned %d", toolPath, static_cast<int>(exitCode));
   } else {
-    WriteLog(L"[INFO] rivlet.exe returned with ERROR_SUCCESS.");
+    WriteLog(L"[INFO] %s returned with ERROR_SUCCESS.", ToolFileName);
   }
   return {RunOutcome::Kind::ToolEnded, exitCode};
 }

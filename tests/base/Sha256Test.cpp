@@ -4,14 +4,13 @@
 
 #include <string>
 
+#include "base/HexText.h"
+
 namespace {
 
-std::string Hex(const unsigned char (&digest)[Sha256Size]) {
-  std::string text;
-  for (unsigned char byte : digest) {
-    text += "0123456789abcdef"[byte >> 4];
-    text += "0123456789abcdef"[byte & 15];
-  }
+std::wstring Hex(const unsigned char (&digest)[Sha256Size]) {
+  wchar_t text[2 * Sha256Size + 1];
+  WriteHex(digest, Sha256Size, HexCase::Lower, text);
   return text;
 }
 
@@ -21,13 +20,13 @@ TEST(Sha256, GivesTheStandardsDigestsHoweverTheBytesArePieced) {
   struct Row {
     std::string Text;
     std::size_t FirstPiece;
-    const char* Digest;
+    const wchar_t* Digest;
   };
   const Row rows[] = {
-      {"", 0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-      {"abc", 3, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"", 0, L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", 3, L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
       {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", 50,
-       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+       L"248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Text);

@@ -18,6 +18,7 @@
 #include "runend/FinisherHandOver.h"
 #include "tests/programs/ProgramStart.h"
 #include "tests/programs/Utf8Text.h"
+#include "tests/standin/StandInProtocol.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/PlantedLinks.h"
 #include "tests/support/ProductRegistration.h"
@@ -26,7 +27,6 @@
 #include "tests/support/ScratchFiles.h"
 #include "tests/support/StandInInstall.h"
 #include "tests/support/WineAppDefaults.h"
-#include "tests/tools/StandInProtocol.h"
 
 namespace {
 
@@ -339,7 +339,7 @@ TEST(Security, AFinisherStartedByHandWithHandlesOfTheWrongKindDoesNothing) {
   handOver.Layout = FinisherHandOverLayout;
   handOver.LauncherProcessId = GetCurrentProcessId();
   handOver.LauncherProcess = handOver.StdoutRead = handOver.StderrRead = pipeValue;
-  handOver.LogFile = handOver.RunMark = handOver.RecordKey = pipeValue;
+  handOver.LogFile = handOver.PatchRunMutex = handOver.RecordKey = pipeValue;
   DWORD written = 0;
   ASSERT_TRUE(WriteFile(writeEnd.Get(), &handOver, sizeof handOver, &written, nullptr));
 

@@ -287,8 +287,7 @@ TEST_F(PatchPackage, IsAConsoleProgramThatACommandPromptWaitsFor) {
   headers->OptionalHeader.Subsystem = IMAGE_SUBSYSTEM_WINDOWS_GUI;
   ASSERT_TRUE(testing_support::WriteFileBytes(scratch / L"GuiPatch.exe", guiImage));
 
-  wchar_t system[MAX_PATH];
-  const std::wstring shell = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\cmd.exe";
+  const std::wstring shell = programs::SystemFolderPath() + L"\\cmd.exe";
   auto runFromPrompt = [&](const std::wstring& package) {
     const std::string typed =
         "\"" + programs::ToUtf8(package) + "\" /detach\r\necho exit code %ERRORLEVEL%\r\nexit\r\n";

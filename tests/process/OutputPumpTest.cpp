@@ -1,7 +1,6 @@
 // One output pump over a real pipe, in this process: the test writes what a
-// tool would, and the echo goes to a file. The detach signal is raised at
-// most once per process, so each case that detaches is its own test program
-// run (as CTest runs every case).
+// tool would, and the echo goes to a file. Each run arms a fresh detach
+// signal, so the cases hold in any order within one process.
 
 #include "process/OutputPump.h"
 
@@ -23,15 +22,16 @@ constexpr DWORD PatienceMs = 20000;
 
 class PumpRun {
  public:
-  PumpRun(bool echo, bool lookForMarker) : Scratch(L"pump"), EchoPath(Scratch / L"echo.txt") {
+  PumpRun(bool writeToolOutput, bool lookForMarker) : Scratch(L"pump"), EchoPath(Scratch / L"echo.txt") {
     HANDLE read = nullptr;
     HANDLE write = nullptr;
     CreatePipe(&read, &write, nullptr, 0);
     Read.Reset(read);
     WriteEnd.Reset(write);
+    ArmDetachSignal();
     EchoFile = _wfopen(EchoPath.c_str(), L"wb");
-    Pump = std::thread([this, echo, lookForMarker] {
-      PumpOutput(Read.Get(), PumpSettings{echo, lookForMarker, Stream, EchoFile});
+    Pump = std::thread([this, writeToolOutput, lookForMarker] {
+      PumpOutput(Read.Get(), PumpSettings{writeToolOutput, lookForMarker, Stream, EchoFile});
       Ended = true;
     });
   }
@@ -92,7 +92,6 @@ TEST(OutputPump, DrainsEverythingWithTheEchoOff) {
 }
 
 TEST(OutputPump, FindsAMarkerSplitAcrossTwoWrites) {
-  DetachEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   PumpRun run(true, true);
   ASSERT_TRUE(run.Write("Patch valid"));
   ASSERT_TRUE(run.WaitForEcho("Patch valid")) << "the first half must be read on its own";
@@ -104,7 +103,6 @@ TEST(OutputPump, FindsAMarkerSplitAcrossTwoWrites) {
 }
 
 TEST(OutputPump, DropsWhatComesAfterTheMarkerAndEndsAtTheNextRead) {
-  DetachEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   PumpRun run(true, true);
   ASSERT_TRUE(run.Write("checked\nPatch validation finished\n"));
   ASSERT_EQ(WaitForSingleObject(DetachEvent.Get(), PatienceMs), WAIT_OBJECT_0);

@@ -14,12 +14,6 @@ using programs::ToUtf8;
 using testing_support::ProgramRequest;
 using testing_support::ScratchFolder;
 
-std::string SystemFolder() {
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  return ToUtf8(std::wstring(folder, length));
-}
-
 // Runs a copy of the probe placed at probePath; returns what it reported.
 std::string RunProbe(const std::wstring& probePath, std::map<std::wstring, std::optional<std::wstring>> environment) {
   EXPECT_TRUE(CopyFileW((BinaryFolder() + L"EnvironmentProbe.exe").c_str(), probePath.c_str(), FALSE));
@@ -46,21 +40,21 @@ TEST(PrepareEnvironment, NarrowsPathAndKeepsTheCallersPath) {
   const std::wstring probe = scratch / L"probe.exe";
 
   EXPECT_EQ(RunProbe(probe, {{L"PATH", L"C:\\tools"}, {L"VALCREST_OLD_PATH", std::nullopt}}),
-            Expected(folder + ";" + SystemFolder(), "=C:\\tools"));
+            Expected(folder + ";" + ToUtf8(programs::SystemFolderPath()), "=C:\\tools"));
   // An earlier launcher's saved PATH is kept.
   EXPECT_EQ(RunProbe(probe, {{L"PATH", L"C:\\tools"}, {L"VALCREST_OLD_PATH", L"C:\\first"}}),
-            Expected(folder + ";" + SystemFolder(), "=C:\\first"));
+            Expected(folder + ";" + ToUtf8(programs::SystemFolderPath()), "=C:\\first"));
   EXPECT_EQ(RunProbe(probe, {{L"PATH", L"C:\\tools"}, {L"VALCREST_OLD_PATH", L""}}),
-            Expected(folder + ";" + SystemFolder(), "=C:\\tools"));
+            Expected(folder + ";" + ToUtf8(programs::SystemFolderPath()), "=C:\\tools"));
   EXPECT_EQ(RunProbe(probe, {{L"PATH", std::nullopt}, {L"VALCREST_OLD_PATH", std::nullopt}}),
-            Expected(folder + ";" + SystemFolder(), "="));
+            Expected(folder + ";" + ToUtf8(programs::SystemFolderPath()), "="));
 }
 
 TEST(PrepareEnvironment, KeepsTheRootBackslashOfADrive) {
   const std::wstring probe = L"C:\\mendora-probe-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
   const std::string report = RunProbe(probe, {{L"PATH", L"C:\\tools"}});
   DeleteFileW(probe.c_str());
-  EXPECT_EQ(report.substr(0, report.find('\n')), "self PATH=C:\\;" + SystemFolder());
+  EXPECT_EQ(report.substr(0, report.find('\n')), "self PATH=C:\\;" + ToUtf8(programs::SystemFolderPath()));
 }
 
 }  // namespace

@@ -3,6 +3,9 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "base/OwnImage.h"
+#include "base/SystemFolder.h"
+
 namespace programs {
 
 StandardHandles OwnStandardHandles() {
@@ -91,9 +94,14 @@ DWORD StartProgram(const ProgramStart& start, StartedProgram& started) {
 }
 
 std::wstring OwnProgramPath() {
-  std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path;
+  HeapBlock path;
+  if (::OwnProgramPath(path) != 0) return {};
+  return static_cast<const wchar_t*>(path.Get());
+}
+
+std::wstring SystemFolderPath() {
+  wchar_t folder[MAX_PATH];
+  return std::wstring(folder, SystemFolder(folder));
 }
 
 }  // namespace programs

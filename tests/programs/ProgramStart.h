@@ -65,4 +65,7 @@ DWORD StartProgram(const ProgramStart& start, StartedProgram& started);
 // The full path of this program's executable.
 std::wstring OwnProgramPath();
 
+// The system folder, without a final separator.
+std::wstring SystemFolderPath();
+
 }  // namespace programs

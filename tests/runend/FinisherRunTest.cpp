@@ -19,12 +19,12 @@
 
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
+#include "tests/standin/StandInProtocol.h"
 #include "tests/support/EventTrace.h"
 #include "tests/support/LauncherWorld.h"
 #include "tests/support/RunLog.h"
 #include "tests/support/RunRecordReader.h"
 #include "tests/support/ScratchFiles.h"
-#include "tests/tools/StandInProtocol.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "tests/support/RunRecordReader.h"
 
+#include "base/HexText.h"
 #include "base/Sha256.h"
 #include "base/UniqueHolder.h"
 
@@ -77,11 +78,8 @@ std::wstring Sha256Text(const std::string& bytes) {
   Sha256 hash;
   unsigned char digest[Sha256Size] = {};
   if (hash.Start() != 0 || hash.Add(bytes.data(), bytes.size()) != 0 || hash.Finish(digest) != 0) return {};
-  std::wstring text;
-  for (const unsigned char byte : digest) {
-    text += L"0123456789abcdef"[byte >> 4];
-    text += L"0123456789abcdef"[byte & 0x0F];
-  }
+  wchar_t text[2 * Sha256Size + 1];
+  WriteHex(digest, Sha256Size, HexCase::Lower, text);
   return text;
 }
 

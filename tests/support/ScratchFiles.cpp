@@ -4,7 +4,7 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include "tests/tools/ToolFiles.h"
+#include "tests/standin/ToolFiles.h"
 
 namespace testing_support {
 

@@ -1,11 +1,11 @@
 #include "tests/support/StandInInstall.h"
 
 #include "tests/programs/Utf8Text.h"
+#include "tests/standin/StandInProtocol.h"
+#include "tests/standin/ToolFiles.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/ScratchFiles.h"
 #include "tests/support/VersionStamp.h"
-#include "tests/tools/StandInProtocol.h"
-#include "tests/tools/ToolFiles.h"
 
 namespace testing_support {
 

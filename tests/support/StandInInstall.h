@@ -9,8 +9,8 @@
 
 #include "tests/support/VersionStamp.h"
 
-// Puts the stand-in patching tool (tests/tools, script commands in
-// tests/tools/ToolScript.h) where a test wants it and reads back what it was
+// Puts the stand-in patching tool (tests/standin, script commands in
+// tests/standin/ToolScript.h) where a test wants it and reads back what it was
 // started with.
 //
 // The tool's record, <exe>.record, is UTF-8 text of lines each ending in one

@@ -1,4 +1,0 @@
-#include "launcher/OutputDecisions.h"
-
-bool WriteToolOutput = false;
-bool DetachRequested = false;

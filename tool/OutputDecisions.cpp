@@ -1,0 +1,4 @@
+#include "tool/OutputDecisions.h"
+
+bool WriteToolOutput = false;
+bool DetachRequested = false;
