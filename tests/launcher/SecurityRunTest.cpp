@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <thread>
@@ -55,7 +56,7 @@ struct PlantedDllRow {
 TEST(Security, ADllPlantedBesideTheLauncherIsNeverLoaded) {
   const PlantedDllRow rows[] = {
       {L"version", L"PlantedVersion.dll", L"VersionImporter.exe"},  // imported by name
-      {L"imm32", L"PlantedImm32.dll", L"DefaultDirsLoader.exe"},    // loaded by name by system DLLs
+      {L"imm32", L"PlantedDll.dll", L"DefaultDirsLoader.exe"},    // loaded by name by system DLLs
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(programs::ToUtf8(row.Name));
@@ -75,6 +76,7 @@ TEST(Security, ADllPlantedBesideTheLauncherIsNeverLoaded) {
 
     ProgramRequest control;
     control.Program = world.PackagePath(row.Control);
+    control.Arguments = std::wstring(row.Name) + L".dll";
     ASSERT_TRUE(CopyFileW((BinaryFolder() + row.Control).c_str(), control.Program.c_str(), FALSE));
     testing_support::RunProgram(control);
     ASSERT_TRUE(FileExists(marker)) << "the planted DLL should load into the control program";
@@ -87,32 +89,51 @@ TEST(Security, ADllPlantedBesideTheLauncherIsNeverLoaded) {
   }
 }
 
-// Where the search flags are refused, a system DLL is loaded by its full
-// path in the system folder; a DLL of its name planted beside the program,
-// which Wine is told to prefer as Windows would from there, is not it.
-TEST(Security, ASystemDllLoadedByItsFullPathIsNeverOnePlantedBesideTheProgram) {
-  ScratchFolder scratch(L"fullpath");
-  const std::wstring planted = scratch / L"version.dll";
-  ASSERT_TRUE(CopyFileW((BinaryFolder() + L"PlantedVersion.dll").c_str(), planted.c_str(), FALSE));
-  const std::wstring marker = planted + L".loaded";
-  for (const wchar_t* program : {L"VersionImporter.exe", L"FullPathLoader.exe"}) {
+// The one loader of system DLLs takes them from the system folder itself,
+// with the search flag or, where that is refused, by the full path; CNG comes
+// through it. A DLL of the name planted beside the program, which Wine is
+// told to prefer as Windows would from there, is never it, even where the
+// program did not restrict its DLL search first.
+TEST(Security, TheSystemLibraryLoaderNeverLoadsADllPlantedBesideTheProgram) {
+  const struct {
+    const wchar_t* Way;    // SystemLibraryLoader's argument
+    const wchar_t* Dll;    // planted as <Dll>.dll
+    const wchar_t* Build;  // the planted DLL as built
+  } rows[] = {
+      {L"", L"version", L"PlantedVersion.dll"},
+      {L"--by-full-path", L"version", L"PlantedVersion.dll"},
+      {L"--cng", L"bcrypt", L"PlantedDll.dll"},
+  };
+  ScratchFolder scratch(L"systemdll");
+  for (const wchar_t* program : {L"DefaultDirsLoader.exe", L"SystemLibraryLoader.exe"}) {
     ASSERT_TRUE(CopyFileW((BinaryFolder() + program).c_str(), (scratch / program).c_str(), FALSE));
   }
-  testing_support::WineAppDefaults controlSettings(L"VersionImporter.exe");
-  controlSettings.PreferNativeDll(L"version");
-  testing_support::WineAppDefaults loaderSettings(L"FullPathLoader.exe");
-  loaderSettings.PreferNativeDll(L"version");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(programs::ToUtf8(row.Way));
+    const std::wstring dllName = std::wstring(row.Dll) + L".dll";
+    const std::wstring planted = scratch / dllName;
+    ASSERT_TRUE(CopyFileW((BinaryFolder() + row.Build).c_str(), planted.c_str(), FALSE));
+    const std::wstring marker = planted + L".loaded";
+    testing_support::WineAppDefaults controlSettings(L"DefaultDirsLoader.exe");
+    controlSettings.PreferNativeDll(row.Dll);
+    testing_support::WineAppDefaults loaderSettings(L"SystemLibraryLoader.exe");
+    loaderSettings.PreferNativeDll(row.Dll);
 
-  ProgramRequest control;
-  control.Program = scratch / L"VersionImporter.exe";
-  testing_support::RunProgram(control);
-  ASSERT_TRUE(FileExists(marker)) << "the planted DLL should load into the control program";
-  DeleteFileW(marker.c_str());
+    ProgramRequest control;
+    control.Program = scratch / L"DefaultDirsLoader.exe";
+    control.Arguments = dllName;
+    testing_support::RunProgram(control);
+    ASSERT_TRUE(FileExists(marker)) << "the planted DLL should load into the control program";
+    DeleteFileW(marker.c_str());
 
-  ProgramRequest loader;
-  loader.Program = scratch / L"FullPathLoader.exe";
-  EXPECT_EQ(testing_support::RunProgram(loader).ExitCode, 0u);
-  EXPECT_FALSE(FileExists(marker));
+    ProgramRequest loader;
+    loader.Program = scratch / L"SystemLibraryLoader.exe";
+    loader.Arguments = row.Way;
+    EXPECT_EQ(testing_support::RunProgram(loader).ExitCode, 0u);
+    EXPECT_FALSE(FileExists(marker));
+    DeleteFileW(marker.c_str());
+    DeleteFileW(planted.c_str());
+  }
 }
 
 TEST(Security, ABlankInTheInstallFolderCannotStartAnotherProgram) {
@@ -320,41 +341,119 @@ TEST(Security, ALogFileNameThatIsALinkIsNeverWrittenThrough) {
 
 namespace {
 
-// A launcher started by hand as a finisher, with a hand-over of the right
-// layout whose handles are this process's own but not of the kinds a
-// launcher hands over: the stand-in "launcher" is the test itself and the
-// pipe it reads its hand-over from poses as every handle.
-TEST(Security, AFinisherStartedByHandWithHandlesOfTheWrongKindDoesNothing) {
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  HANDLE readValue = nullptr;
-  HANDLE writeValue = nullptr;
-  ASSERT_TRUE(CreatePipe(&readValue, &writeValue, &inheritable, 2 * sizeof(FinisherHandOver)));
-  const mw::UniqueHandle readEnd(readValue);
-  const mw::UniqueHandle writeEnd(writeValue);
-  ASSERT_TRUE(SetHandleInformation(writeEnd.Get(), HANDLE_FLAG_INHERIT, 0));
+// Handles for a hand-over made by hand, each inheritable, so that it has
+// the same value in a finisher this test starts: the read ends of two pipes
+// whose writers are gone, a "launcher" that has already ended, and a file
+// for the log.
+struct HandMadeHandOver {
+  explicit HandMadeHandOver(const std::wstring& logPath) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    for (mw::UniqueHandle* readEnd : {&StdoutRead, &StderrRead}) {
+      HANDLE read = nullptr;
+      HANDLE write = nullptr;
+      if (CreatePipe(&read, &write, &inheritable, 0)) CloseHandle(write);
+      readEnd->Reset(read);
+    }
+    programs::ProgramStart start;
+    start.Program = programs::SystemFolderPath() + L"\\cmd.exe";
+    start.Arguments = L"/c exit";
+    if (programs::StartProgram(start, Launcher) == 0) {
+      WaitForSingleObject(Launcher.Process.Get(), 30000);
+      SetHandleInformation(Launcher.Process.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    }
+    Log.Reset(CreateFileW(logPath.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &inheritable, CREATE_ALWAYS, 0, nullptr));
+  }
 
-  // An inherited handle keeps its value in the child.
-  const auto pipeValue = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(readEnd.Get()));
-  FinisherHandOver handOver{};
-  handOver.Layout = FinisherHandOverLayout;
-  handOver.LauncherProcessId = GetCurrentProcessId();
-  handOver.LauncherProcess = handOver.StdoutRead = handOver.StderrRead = pipeValue;
-  handOver.LogFile = handOver.PatchRunMutex = handOver.RecordKey = pipeValue;
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(writeEnd.Get(), &handOver, sizeof handOver, &written, nullptr));
+  bool Ready() const { return StdoutRead && StderrRead && Launcher.Process && Log; }
 
-  const auto logsBefore = testing_support::LogFileNames();
-  programs::ProgramStart start;
-  start.Program = BinaryFolder() + L"Mendora.Launcher.exe";
-  start.Arguments = FinisherArgument;
-  start.Handles.Input = readEnd.Get();
-  programs::StartedProgram finisher;
-  ASSERT_EQ(programs::StartProgram(start, finisher), 0u);
-  ASSERT_EQ(WaitForSingleObject(finisher.Process.Get(), 30000), WAIT_OBJECT_0);
-  DWORD exitCode = 0;
-  ASSERT_TRUE(GetExitCodeProcess(finisher.Process.Get(), &exitCode));
-  EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_INVALID_DATA));
-  EXPECT_EQ(testing_support::ReadLogAddedSince(logsBefore).FileCount, 0);
+  // What a launcher would write: right in every part, without a record or a mutex.
+  FinisherHandOver Message() const {
+    FinisherHandOver handOver{};
+    handOver.Layout = FinisherHandOverLayout;
+    handOver.LauncherProcessId = Launcher.ProcessId;
+    handOver.LauncherProcess = Value(Launcher.Process.Get());
+    handOver.StdoutRead = Value(StdoutRead.Get());
+    handOver.StderrRead = Value(StderrRead.Get());
+    handOver.LogFile = Value(Log.Get());
+    return handOver;
+  }
+
+  static std::uint64_t Value(HANDLE handle) { return static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle)); }
+
+  mw::UniqueHandle StdoutRead;
+  mw::UniqueHandle StderrRead;
+  programs::StartedProgram Launcher;
+  mw::UniqueFileHandle Log;
+};
+
+// A launcher started by hand as a finisher acts only on a hand-over of the
+// layout a launcher writes whose every handle is of the kind a launcher
+// hands over: a finisher never writes where its starter could not. Each row
+// is right in every part but one. The control, right in all, shows what
+// acting looks like: with no tool handed over and its launcher gone, the
+// finisher logs that the launcher stopped as it started the tool.
+TEST(Security, AFinisherStartedByHandActsOnlyOnAHandOverRightInEveryPart) {
+  ScratchFolder scratch(L"handover");
+  const std::wstring logPath = scratch / L"log.txt";
+  // `input`: the value of the pipe the finisher reads its hand-over from.
+  using Change = std::function<void(FinisherHandOver&, std::uint64_t input)>;
+  const std::pair<const char*, Change> rows[] = {
+      {"control", [](FinisherHandOver&, std::uint64_t) {}},
+      {"another layout", [](FinisherHandOver& h, std::uint64_t) { ++h.Layout; }},
+      {"launcher of another id", [](FinisherHandOver& h, std::uint64_t) { h.LauncherProcessId += 4; }},
+      {"standard output a file", [](FinisherHandOver& h, std::uint64_t) { h.StdoutRead = h.LogFile; }},
+      {"standard error a file", [](FinisherHandOver& h, std::uint64_t) { h.StderrRead = h.LogFile; }},
+      {"log a pipe", [](FinisherHandOver& h, std::uint64_t) { h.LogFile = h.StdoutRead; }},
+      {"mutex no handle", [](FinisherHandOver& h, std::uint64_t) { h.PatchRunMutex = 0x7FFFFFF0; }},
+      {"record key a file", [](FinisherHandOver& h, std::uint64_t) {
+         h.RecordKey = h.LogFile;
+         std::wcscpy(h.RunId, L"{00000000-0000-4000-8000-000000000000}");
+       }},
+      {"every handle its input pipe", [](FinisherHandOver& h, std::uint64_t input) {
+         h.LauncherProcessId = GetCurrentProcessId();
+         h.LauncherProcess = h.StdoutRead = h.StderrRead = h.LogFile = h.PatchRunMutex = h.RecordKey = input;
+       }},
+  };
+  for (const auto& [name, change] : rows) {
+    SCOPED_TRACE(name);
+    const bool control = std::string(name) == "control";
+    const HandMadeHandOver handles(logPath);
+    ASSERT_TRUE(handles.Ready());
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE readValue = nullptr;
+    HANDLE writeValue = nullptr;
+    ASSERT_TRUE(CreatePipe(&readValue, &writeValue, &inheritable, 2 * sizeof(FinisherHandOver)));
+    const mw::UniqueHandle readEnd(readValue);
+    mw::UniqueHandle writeEnd(writeValue);
+    ASSERT_TRUE(SetHandleInformation(writeEnd.Get(), HANDLE_FLAG_INHERIT, 0));
+    FinisherHandOver handOver = handles.Message();
+    change(handOver, HandMadeHandOver::Value(readEnd.Get()));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writeEnd.Get(), &handOver, sizeof handOver, &written, nullptr));
+
+    const auto logsBefore = testing_support::LogFileNames();
+    programs::ProgramStart start;
+    start.Program = BinaryFolder() + L"Mendora.Launcher.exe";
+    start.Arguments = FinisherArgument;
+    start.Handles.Input = readEnd.Get();
+    programs::StartedProgram finisher;
+    ASSERT_EQ(programs::StartProgram(start, finisher), 0u);
+    // No tool follows: the launcher that made this hand-over has gone.
+    writeEnd.Close();
+    ASSERT_EQ(WaitForSingleObject(finisher.Process.Get(), 30000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    ASSERT_TRUE(GetExitCodeProcess(finisher.Process.Get(), &exitCode));
+    EXPECT_EQ(exitCode, static_cast<DWORD>(ERROR_INVALID_DATA));
+    const std::string logged = testing_support::ReadFileBytes(logPath);
+    if (control) {
+      EXPECT_NE(logged.find("[WARNING] The launcher was stopped as it started rivlet.exe"), std::string::npos)
+          << logged;
+    } else {
+      EXPECT_EQ(logged, "");
+    }
+    EXPECT_EQ(testing_support::ReadLogAddedSince(logsBefore).FileCount, 0);
+  }
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/EventTrace.h"
 #include "tests/support/LauncherWorld.h"
+#include "tests/support/RegistryWriteTrace.h"
 #include "tests/support/RunLog.h"
 #include "tests/support/RunRecordReader.h"
 #include "tests/support/ScratchFiles.h"
@@ -22,7 +24,6 @@ using testing_support::LauncherWorld;
 using testing_support::StartedLine;
 using testing_support::SucceededLine;
 using programs::ToUtf8;
-
 
 // The launcher's console is a text-mode stream: every LF goes out as CR LF.
 std::string AsConsoleText(const std::string& text) {
@@ -54,7 +55,14 @@ class ToolRun : public ::testing::Test {
 
 TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
   const testing_support::EventTrace trace;
-  const auto outcome = RunTool("out first line\\n\nerr a warning\\n\nout last line\\n\nexit 0\n");
+  const testing_support::RegistryWriteTrace writes;
+  ASSERT_TRUE(writes.Readable());
+  ASSERT_TRUE(World.InstallTool(CurrentTool, "out first line\\n\nerr a warning\\n\nout last line\\n\nexit 0\n"));
+  testing_support::ProgramRequest request;
+  request.Environment[L"SFXCMD"] = L"";
+  request.TimeoutMs = 60000;
+  testing_support::RegistryWriteTrace::Enable(request.Environment);
+  const auto outcome = World.Run(request);
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
   EXPECT_EQ(outcome.Result.Stdout, StartedLine + "first line\r\nlast line\r\n" + SucceededLine);
   EXPECT_EQ(outcome.Result.Stderr, "a warning\r\n");
@@ -72,6 +80,9 @@ TEST_F(ToolRun, SuccessEchoesTheToolAndJoinsThePumpsInOrder) {
   EXPECT_EQ(record.State, L"ended");
   EXPECT_EQ(record.ExitCode, 0u);
   EXPECT_EQ(record.Detached, 0u);
+  // A reader who sees "ended" sees the code too: it is written first.
+  EXPECT_EQ(writes.ValuesSet({L"State", L"ExitCode", L"Ended"}),
+            (std::vector<std::wstring>{L"State", L"ExitCode", L"Ended", L"State"}));
   const auto events = trace.WaitForEventsWith(outcome.Log.Path, 1, 0);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].Type, EVENTLOG_INFORMATION_TYPE);
@@ -155,8 +166,12 @@ TEST_F(ToolRun, ADetachedToolsEndReachesTheLogTheRecordAndTheEventLog) {
   const std::wstring sha = testing_support::Sha256Text("package contents");
   const testing_support::EventTrace trace;
   ASSERT_TRUE(trace.Readable());
+  // An earlier run's end goes as this run begins: a rule that reads ExitCode
+  // alone must not see its 0 while this run still patches.
+  ASSERT_TRUE(testing_support::WriteEarlierRunEnd(sha, 0));
   const auto outcome = RunTool(
-      "out Patch validation finished\\n\nsleep 500\nout-or-fail after the marker\\n\nsleep 3000\nexit 7\n",
+      "out Patch validation finished\\n\nsleep 500\nout-or-fail after the marker\\n\nsleep 3000\n"
+      "out last words without a line feed\nexit 7\n",
       L"/detach");
   const auto running = testing_support::ReadRunRecord(sha);
   EXPECT_EQ(outcome.Result.ExitCode, 0u);
@@ -180,7 +195,8 @@ TEST_F(ToolRun, ADetachedToolsEndReachesTheLogTheRecordAndTheEventLog) {
   const int detached = log.IndexOf("[INFO] Detach was signaled.");
   ASSERT_GE(detached, 0);
   EXPECT_GT(log.IndexOf("[INFO] rivlet.exe: after the marker"), detached);
-  ASSERT_GE(log.Messages.size(), 2u);
+  ASSERT_GE(log.Messages.size(), 3u);
+  EXPECT_EQ(log.Messages[log.Messages.size() - 3], "[INFO] rivlet.exe: last words without a line feed");
   EXPECT_EQ(log.Messages[log.Messages.size() - 2], "[INFO] The launcher had already ended; rivlet.exe ended now.");
   EXPECT_EQ(log.Messages.back(), "[ERROR] " + ToUtf8(World.ToolPath()) + " returned 7");
 

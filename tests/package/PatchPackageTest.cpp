@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwchar>
 #include <functional>
 #include <optional>
 #include <regex>
@@ -11,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/FinalPath.h"
+#include "base/UniqueHolder.h"
 #include "tests/programs/ProcessList.h"
 #include "tests/programs/Utf8Text.h"
 #include "tests/support/LauncherWorld.h"
@@ -30,7 +33,6 @@ using testing_support::FileVersion;
 using testing_support::StartedLine;
 using testing_support::SucceededLine;
 using testing_support::ReadFileBytes;
-
 
 struct PackageOutcome {
   testing_support::ProgramResult Result;
@@ -104,6 +106,26 @@ DWORD SignatureSize(const std::string& image) {
     return headers64->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
   }
   return headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size;
+}
+
+// Whether a running launcher holds a handle to the object `handle` is to:
+// an inherited handle keeps its value in the child.
+bool LauncherHolds(HANDLE handle) {
+  HeapBlock own;
+  if (FinalPathOf(handle, own) != 0) return false;
+  for (const auto& launcher : programs::OpenProcesses(L"Mendora.Launcher.exe", PROCESS_DUP_HANDLE)) {
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(launcher.Handle.Get(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      continue;
+    }
+    const mw::UniqueHandle held(copy);
+    HeapBlock path;
+    if (FinalPathOf(copy, path) == 0 &&
+        std::wcscmp(static_cast<const wchar_t*>(path.Get()), static_cast<const wchar_t*>(own.Get())) == 0) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Valcrest installed with the stand-in tool; each test runs one of the
@@ -211,19 +233,28 @@ TEST_F(PatchPackage, RunsTheLauncherFromAFreshFolderAndEndsWithItsExitCode) {
   EXPECT_TRUE(second.Log.Has("[INFO] Detach parameter: false."));
 
   // Signed as a release is, the launcher inside too, it runs alike and still
-  // ends with the launcher's exit code.
+  // ends with the launcher's exit code. The launcher holds none of the
+  // handles the package's caller let the package inherit (its own file here).
   ASSERT_GT(SignatureSize(ReadFileBytes(BinaryFolder() + L"TestPatchSigned.exe")), 0u);
   ASSERT_TRUE(testing_support::InstallStandInTool(ToolPath(), CurrentTool, "sleep 500\nexit 3010\n"));
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  const mw::UniqueFileHandle callersFile(CreateFileW((target / L"callers.txt").c_str(), GENERIC_READ,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                     &inheritable, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_TRUE(callersFile);
   std::string launcherRun;
-  const auto readLauncher = [&](const std::wstring& folder) {
+  bool launcherInherited = true;
+  const auto whileLauncherRuns = [&](const std::wstring& folder) {
     launcherRun = ReadFileBytes(folder + L"\\Mendora.Launcher.exe");
+    launcherInherited = LauncherHolds(callersFile.Get());
   };
-  const auto signedRun = RunPackage(L"TestPatchSigned.exe", L"/diagnostic", std::nullopt, readLauncher);
+  const auto signedRun = RunPackage(L"TestPatchSigned.exe", L"/diagnostic", std::nullopt, whileLauncherRuns);
   EXPECT_EQ(signedRun.Result.ExitCode, 3010u);
   EXPECT_EQ(signedRun.Result.Stderr, "Patch execution finished with error code: 3010.\r\n");
   ASSERT_TRUE(signedRun.Tool.has_value());
   EXPECT_GT(SignatureSize(launcherRun), 0u);
   EXPECT_TRUE(signedRun.Log.Has("[INFO] Diagnostic mode enabled."));
+  EXPECT_FALSE(launcherInherited);
 }
 
 // After a detach the tool still uses the folder, which stays until a later
@@ -329,23 +360,35 @@ TEST_F(PatchPackage, AFailureOfTheMachineIsNoDamagedPackage) {
   struct Row {
     const wchar_t* DisabledDll;  // or null
     programs::EnvironmentChanges Environment;
-    const char* Line;  // the start of the one line on standard error
+    bool MovedAway;    // the package's file is moved away as it starts
+    const char* Line;  // the start of the one line on standard error, in UTF-8
   };
+  const std::wstring noFolder = L"C:\\no such f\u00f6lder \u65e5";
   const Row rows[] = {
       // CNG, for the SHA-256 and the folder's random name, cannot be loaded.
-      {L"bcrypt", {}, "Could not compute the SHA-256 of the patch package. Error code: 126.\r\n"},
-      {nullptr, {{L"TMP", L"C:\\no such folder"}, {L"TEMP", L"C:\\no such folder"}},
-       "Could not create the folder C:\\no such folder\\ValcrestPatch-"},
+      {L"bcrypt", {}, false, "Could not compute the SHA-256 of the patch package. Error code: 126.\r\n"},
+      {nullptr, {{L"TMP", noFolder}, {L"TEMP", noFolder}}, false,
+       "Could not create the folder C:\\no such f\xc3\xb6lder \xe6\x97\xa5\\ValcrestPatch-"},
+      // The file is fine, wherever it went: the package cannot open it.
+      {nullptr, {}, true, "Could not open the patch package "},
   };
+  testing_support::ScratchFolder scratch(L"machine");
+  const std::wstring package = scratch / L"TestPatch.exe";
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Line);
+    ASSERT_TRUE(CopyFileW((BinaryFolder() + L"TestPatch.exe").c_str(), package.c_str(), FALSE));
     testing_support::WineAppDefaults settings(L"TestPatch.exe");
     if (row.DisabledDll != nullptr) settings.DisableDll(row.DisabledDll);
     const std::set<std::wstring> tempBefore = TempEntries();
     testing_support::ProgramRequest request;
-    request.Program = BinaryFolder() + L"TestPatch.exe";
+    request.Program = package;
     request.Environment = row.Environment;
+    const std::wstring movedTo = scratch / L"moved.exe";
+    if (row.MovedAway) {
+      request.BeforeResume = [&](DWORD) { ASSERT_TRUE(MoveFileExW(package.c_str(), movedTo.c_str(), 0)); };
+    }
     const auto result = testing_support::RunProgram(request);
+    if (row.MovedAway) DeleteFileW(movedTo.c_str());
     EXPECT_EQ(result.ExitCode, static_cast<DWORD>(ERROR_INSTALL_FAILURE));
     EXPECT_EQ(result.Stderr.rfind(row.Line, 0), 0u) << result.Stderr;
     EXPECT_EQ(std::count(result.Stderr.begin(), result.Stderr.end(), '\n'), 1) << result.Stderr;
@@ -381,6 +424,15 @@ TEST_F(PatchPackage, RefusesEveryMalformedPackageAndLeavesNothingBehind) {
     EXPECT_FALSE(outcome.Tool.has_value());
     EXPECT_EQ(outcome.Log.FileCount, 0);
   }
+}
+
+// From its making to the launcher's end the staging folder is held: nobody
+// can rename it, and so put another folder in its place. The launcher in
+// this package is a probe that leaves its folder as its working folder (a
+// working folder is held too) and tries to rename it: exit 0 when refused.
+TEST_F(PatchPackage, TheStagingFolderCannotBeRenamedWhileItIsUsed) {
+  const auto outcome = RunPackage(L"TestPatchFolderProbe.exe", L"");
+  EXPECT_EQ(outcome.Result.ExitCode, 0u) << "1: the probe renamed its folder; 2: it could not tell";
 }
 
 // A running program's file can be renamed and another put under its name:

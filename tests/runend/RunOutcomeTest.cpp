@@ -56,11 +56,13 @@ TEST(RunOutcome, EachOutcomeHasOneExitCodeAtMostOneConsoleLineAndOneEvent) {
   }
 }
 
-// The finisher's event for the end it found, after the launcher's own.
-TEST(RunOutcome, TheWatchedEndHasEventsOfItsOwn) {
+// The finisher's events for the end it found after the launcher's own, and
+// for giving up, which is no failure of the tool: a warning.
+TEST(RunOutcome, TheFinishersEndsHaveEventsOfTheirOwn) {
   EXPECT_EQ(FinisherEndEvent({Kind::ToolEnded, 0}), (RunEvent{Information, 1100}));
   EXPECT_EQ(FinisherEndEvent({Kind::ToolEnded, 7}), (RunEvent{Error, 1101}));
   EXPECT_EQ(FinisherEndEvent({Kind::ExitCodeUnreadable, ERROR_ACCESS_DENIED}), (RunEvent{Error, 1102}));
+  EXPECT_EQ(FinisherAbandonedEvent, (RunEvent{Warning, 1103}));
 }
 
 }  // namespace

@@ -3,42 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "base/UniqueHolder.h"
-
 namespace testing_support {
 
 namespace {
-
-// The file build/wine-run keeps this program's output in, through the Z: drive.
-std::wstring OwnOutputFile() {
-  wchar_t path[MAX_PATH];
-  const DWORD length = GetEnvironmentVariableW(L"MENDORA_TEST_OUTPUT", path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH || path[0] != L'/') return {};
-  std::wstring windowsPath = L"Z:" + std::wstring(path, length);
-  std::replace(windowsPath.begin(), windowsPath.end(), L'/', L'\\');
-  return windowsPath;
-}
-
-mw::UniqueFileHandle OpenOwnStandardError() {
-  const std::wstring path = OwnOutputFile();
-  if (path.empty()) return {};
-  mw::UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr));
-  return file;
-}
-
-std::string ReadFrom(long long offset) {
-  const mw::UniqueFileHandle file = OpenOwnStandardError();
-  if (!file) return {};
-  LARGE_INTEGER at{};
-  at.QuadPart = offset;
-  if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN)) return {};
-  std::string text;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr) && read != 0) text.append(buffer, read);
-  return text;
-}
 
 // The text of L"..." as Wine's debugstr_w writes it: \\, \", \n, \r, \t, and
 // \xxxx for a character beyond ASCII.
@@ -73,24 +40,19 @@ struct Call {
 
 }  // namespace
 
-EventTrace::EventTrace() {
-  const mw::UniqueFileHandle file = OpenOwnStandardError();
-  LARGE_INTEGER size{};
-  if (file && GetFileSizeEx(file.Get(), &size)) Start = size.QuadPart;
-}
-
 void EventTrace::Enable(programs::EnvironmentChanges& environment) {
-  environment[L"WINEDEBUG"] = L"-all,fixme+advapi,+eventlog";
+  // After what the program was already asked to print.
+  std::optional<std::wstring>& channels = environment[L"WINEDEBUG"];
+  const std::wstring asked = channels && !channels->empty() ? L"," + *channels : L"";
+  channels = L"-all,fixme+advapi,+eventlog" + asked;
 }
 
 std::vector<ReportedEvent> EventTrace::Events() const {
   std::vector<Call> calls;
-  if (!Readable()) return {};
-  const std::string text = ReadFrom(Start);
+  const std::string text = Output.Since();
   std::size_t lineStart = 0;
   while (lineStart < text.size()) {
-    std::size_t lineEnd = text.find('\n', lineStart);
-    if (lineEnd == std::string::npos) break;  // a line still being written
+    const std::size_t lineEnd = text.find('\n', lineStart);
     const std::string line = text.substr(lineStart, lineEnd - lineStart);
     lineStart = lineEnd + 1;
     const std::string thread = line.substr(0, line.find(':'));

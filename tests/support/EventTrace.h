@@ -6,15 +6,14 @@
 #include <vector>
 
 #include "tests/programs/ProgramStart.h"
+#include "tests/support/WineOutput.h"
 
 namespace testing_support {
 
 // Wine stores no event; it prints each ReportEventW call on a program's Unix
 // standard error: the call (type, ID, string count) on the default fixme
-// channel, each non-empty insertion string with +eventlog. A program started
-// from here writes that to this test program's own Unix standard error,
-// which build/wine-run keeps in a file and names in MENDORA_TEST_OUTPUT: the
-// events are read back from that file.
+// channel, each non-empty insertion string with +eventlog. The events are
+// read back from this test program's own output (WineOutput).
 struct ReportedEvent {
   WORD Type = 0;
   DWORD Id = 0;
@@ -25,13 +24,12 @@ struct ReportedEvent {
 // Marks where the trace stands now; events reported later are read from there.
 class EventTrace {
  public:
-  EventTrace();
-
-  // The environment that makes a started program (and what it starts) print its events.
+  // The environment that makes a started program (and what it starts) print
+  // its events, besides what it was already asked to print.
   static void Enable(programs::EnvironmentChanges& environment);
 
   // Whether this test program's output file is known and can be read back.
-  bool Readable() const { return Start >= 0; }
+  bool Readable() const { return Output.Readable(); }
 
   // The events reported since this trace was made.
   std::vector<ReportedEvent> Events() const;
@@ -40,7 +38,7 @@ class EventTrace {
   std::vector<ReportedEvent> WaitForEventsWith(const std::wstring& text, std::size_t count, DWORD timeoutMs) const;
 
  private:
-  long long Start = -1;
+  WineOutput Output;
 };
 
 }  // namespace testing_support

@@ -64,6 +64,23 @@ RunRecordValues WaitForRunRecordState(const std::wstring& packageSha256, const s
   return values;
 }
 
+bool WriteEarlierRunEnd(const std::wstring& packageSha256, DWORD exitCode) {
+  HKEY created = nullptr;
+  const std::wstring path = std::wstring(RecordsKey) + L"\\" + packageSha256;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr,
+                      &created, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const mw::UniqueHolder<mw::NullEmptyTraits<HKEY, &RegCloseKey>> key(created);
+  const auto setText = [&](const wchar_t* name, const std::wstring& text) {
+    return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                          static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+  };
+  return setText(L"RunId", L"{11111111-1111-4111-8111-111111111111}") && setText(L"State", L"ended") &&
+         RegSetValueExW(key.Get(), L"ExitCode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&exitCode),
+                        sizeof exitCode) == ERROR_SUCCESS;
+}
+
 void RemoveRunRecords() {
   HKEY key = nullptr;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Mendora\\Launcher", 0,

@@ -27,6 +27,10 @@ RunRecordValues ReadRunRecord(const std::wstring& packageSha256);
 RunRecordValues WaitForRunRecordState(const std::wstring& packageSha256, const std::wstring& state,
                                       DWORD timeoutMs);
 
+// Writes the end an earlier run of the package left: "ended" with its exit
+// code, under another RunId. Whether it could.
+bool WriteEarlierRunEnd(const std::wstring& packageSha256, DWORD exitCode);
+
 // Removes every run record, so a test starts, and leaves, without one.
 void RemoveRunRecords();
 
