@@ -4,9 +4,6 @@
 
 namespace {
 
-// The longest path the system has, terminator included.
-constexpr DWORD LongestPathUnits = 32768;
-
 // Without the "\\?\" (or "\\?\UNC\" for "\\") the system puts before a final path.
 void DropLongPathPrefix(wchar_t* path) {
   const bool unc = std::wcsncmp(path, L"\\\\?\\UNC\\", 8) == 0;
@@ -19,7 +16,7 @@ void DropLongPathPrefix(wchar_t* path) {
 }  // namespace
 
 DWORD FinalPathOf(HANDLE object, HeapBlock& path) {
-  path = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
+  path = AllocatePathBlock();
   if (!path) return ERROR_NOT_ENOUGH_MEMORY;
   auto* text = static_cast<wchar_t*>(path.Get());
   const DWORD length =
@@ -32,7 +29,7 @@ DWORD FinalPathOf(HANDLE object, HeapBlock& path) {
 
 bool IsAtPath(HANDLE object, const wchar_t* path) {
   HeapBlock actual;
-  HeapBlock expected = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
+  HeapBlock expected = AllocatePathBlock();
   if (FinalPathOf(object, actual) != 0 || !expected) return false;
   auto* full = static_cast<wchar_t*>(expected.Get());
   const DWORD length = GetFullPathNameW(path, LongestPathUnits, full, nullptr);

@@ -19,3 +19,9 @@ using HeapBlock = mw::UniqueHolder<HeapBlockTraits>;
 
 // Empty when the heap has no room for `size` bytes.
 inline HeapBlock AllocateHeapBlock(std::size_t size) { return HeapBlock(HeapAlloc(GetProcessHeap(), 0, size)); }
+
+// The longest path the system has, terminator included.
+inline constexpr DWORD LongestPathUnits = 32768;
+
+// Room for any path; empty when the heap has none.
+inline HeapBlock AllocatePathBlock() { return AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t)); }

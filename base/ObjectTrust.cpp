@@ -1,5 +1,7 @@
 #include "base/ObjectTrust.h"
 
+#include <aclapi.h>
+
 namespace {
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) {
@@ -31,6 +33,15 @@ bool GrantsAccess(const ACE_HEADER* ace) {
 }
 
 }  // namespace
+
+mw::LocalMemory ReadOwner(HANDLE object) {
+  PSECURITY_DESCRIPTOR security = nullptr;
+  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
+                      &security) != ERROR_SUCCESS) {
+    return {};
+  }
+  return mw::LocalMemory(security);
+}
 
 bool IsTrustedAccount(PSID sid, PSID ownAccount) {
   if (sid == nullptr || !IsValidSid(sid)) return false;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "base/UniqueHolder.h"
+
 // Whom a program running with administrative rights lets change what it
 // runs or writes: SYSTEM, Administrators, TrustedInstaller and the account
 // it runs as. Anybody else who could change such an object could use it
@@ -17,6 +19,10 @@ inline constexpr ACCESS_MASK RightsToChangeContents =
 // a child, rewrite its access list or owner. Adding a subfolder, which
 // Windows' own C:\ lets every user do, changes nothing below.
 inline constexpr ACCESS_MASK RightsToChangePath = DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER;
+
+// The owner part of the security descriptor of an open file or folder; empty
+// when it cannot be read.
+mw::LocalMemory ReadOwner(HANDLE object);
 
 // SYSTEM, Administrators, TrustedInstaller, or `ownAccount` (may be null).
 bool IsTrustedAccount(PSID sid, PSID ownAccount);

@@ -2,17 +2,12 @@
 
 #include <winternl.h>
 
+#include <utility>
+
 extern "C" NTSTATUS NTAPI NtAreMappedFilesTheSame(PVOID firstView, PVOID secondView);
 
-namespace {
-
-// The longest path the system has, terminator included.
-constexpr DWORD LongestPathUnits = 32768;
-
-}  // namespace
-
 DWORD OwnProgramPath(HeapBlock& path) {
-  path = AllocateHeapBlock(LongestPathUnits * sizeof(wchar_t));
+  path = AllocatePathBlock();
   if (!path) return ERROR_NOT_ENOUGH_MEMORY;
   auto* text = static_cast<wchar_t*>(path.Get());
   const DWORD length = GetModuleFileNameW(nullptr, text, LongestPathUnits);
@@ -42,6 +37,6 @@ DWORD OwnImageFile::Open() {
   const NTSTATUS same = NtAreMappedFilesTheSame(GetModuleHandleW(nullptr), view);
   UnmapViewOfFile(view);
   if (same < 0) return ERROR_FILE_INVALID;
-  File = static_cast<mw::UniqueFileHandle&&>(file);
+  File = std::move(file);
   return 0;
 }

@@ -79,12 +79,6 @@ PatchRunClaim NotCreated(DWORD error) {
 
 }  // namespace
 
-PatchRunMutex::~PatchRunMutex() {
-  Mutex.Close();
-  if (Namespace != nullptr) ClosePrivateNamespace(Namespace, 0);
-  if (Boundary != nullptr) DeleteBoundaryDescriptor(Boundary);
-}
-
 PatchRunClaim PatchRunMutex::Claim(DWORD waitMs) {
   std::wstring holder;
   PatchRunClaim claim = TryClaim(holder);
@@ -134,18 +128,19 @@ PatchRunClaim PatchRunMutex::TryClaim(std::wstring& holder) {
 }
 
 bool PatchRunMutex::OpenNamespace() {
-  if (Namespace != nullptr) return true;
-  if (Boundary != nullptr) return false;
+  if (Namespace) return true;
+  if (Boundary) return false;
   // Load bearing: the boundary first. Where the system has no private
   // namespaces it fails here, before any call that such a system lacks.
-  Boundary = CreateBoundaryDescriptorW(NamespaceName, 0);
-  if (Boundary == nullptr) return false;
+  HANDLE boundary = CreateBoundaryDescriptorW(NamespaceName, 0);
+  if (boundary == nullptr) return false;
   BYTE administrators[SECURITY_MAX_SID_SIZE];
   DWORD size = sizeof administrators;
-  if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
-      !AddSIDToBoundaryDescriptor(&Boundary, administrators)) {
-    return false;
-  }
+  const bool bounded = CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+                       AddSIDToBoundaryDescriptor(&boundary, administrators);
+  // Kept either way: a boundary that could not be made is not tried again.
+  Boundary.Reset(boundary);
+  if (!bounded) return false;
   mw::LocalMemory security;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1,
@@ -153,11 +148,12 @@ bool PatchRunMutex::OpenNamespace() {
     security.Reset(descriptor);
   }
   SECURITY_ATTRIBUTES attributes{sizeof attributes, security.Get(), FALSE};
-  Namespace = CreatePrivateNamespaceW(&attributes, Boundary, NamespaceName);
-  if (Namespace == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
-    Namespace = OpenPrivateNamespaceW(Boundary, NamespaceName);
+  HANDLE place = CreatePrivateNamespaceW(&attributes, Boundary.Get(), NamespaceName);
+  if (place == nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
+    place = OpenPrivateNamespaceW(Boundary.Get(), NamespaceName);
   }
-  return Namespace != nullptr;
+  Namespace.Reset(place);
+  return static_cast<bool>(Namespace);
 }
 
 PatchRunClaim PatchRunMutex::ClaimInNamespace(SECURITY_ATTRIBUTES& attributes, std::wstring& holder) {
@@ -216,7 +212,7 @@ void PatchRunMutex::HandTo(HANDLE toolProcess) const {
   // inheritable (what the tool starts does not keep the mark), and as nobody
   // ever owns the mutex it never blocks and is never abandoned. The tool's
   // only trace is one or two more entries in its handle table.
-  for (const HANDLE held : {Mutex.Get(), Namespace}) {
+  for (const HANDLE held : {Mutex.Get(), Namespace.Get()}) {
     if (held == nullptr) continue;
     if (DuplicateInto(toolProcess, held, 0, false) != nullptr) continue;
     const DWORD error = GetLastError();

@@ -31,10 +31,6 @@ enum class PatchRunClaim {
 
 class PatchRunMutex {
  public:
-  PatchRunMutex() = default;
-  ~PatchRunMutex();
-  PatchRunMutex(const PatchRunMutex&) = delete;
-  PatchRunMutex& operator=(const PatchRunMutex&) = delete;
 
   // Creates the mark, owned by the launcher's own account with a protected
   // access list (SYSTEM, Administrators, that account), or finds it there and
@@ -52,7 +48,7 @@ class PatchRunMutex {
   // holds it (null for the global name), which must be held as long: the run's
   // finisher holds both until the run's end is written. Null otherwise.
   HANDLE Handle() const { return Mutex.Get(); }
-  HANDLE Place() const { return Namespace; }
+  HANDLE Place() const { return Namespace.Get(); }
 
  private:
   // One try; for AnotherRunMarked, `holder` names the mark's owner.
@@ -61,7 +57,10 @@ class PatchRunMutex {
   PatchRunClaim ClaimInNamespace(SECURITY_ATTRIBUTES& attributes, std::wstring& holder);
   PatchRunClaim ClaimGlobally(SECURITY_ATTRIBUTES& attributes, PSID ownAccount, std::wstring& holder);
 
+  static void CloseNamespace(HANDLE place) { ClosePrivateNamespace(place, 0); }
+
+  // Closed in the reverse order: the mutex, then its namespace, then the boundary.
+  mw::UniqueHolder<mw::NullEmptyTraits<HANDLE, &DeleteBoundaryDescriptor>> Boundary;
+  mw::UniqueHolder<mw::NullEmptyTraits<HANDLE, &CloseNamespace>> Namespace;
   mw::UniqueHandle Mutex;  // empty unless Marked; closed when the run returns
-  HANDLE Boundary = nullptr;
-  HANDLE Namespace = nullptr;
 };

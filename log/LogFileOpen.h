@@ -6,7 +6,6 @@
 
 #include "base/UniqueHolder.h"
 #include "base/ProcessAccount.h"
-#include "log/TrustedObject.h"
 
 // Creates the log file `name` in the folder held by `folder` (from
 // OpenLogFolder), or opens it for appending when it exists already, and

@@ -5,7 +5,6 @@
 #include "base/PathString.h"
 #include "base/UniqueHolder.h"
 #include "base/ProcessAccount.h"
-#include "log/TrustedObject.h"
 
 // Opens the log folder, creating it (and missing parents) when it is
 // missing. A folder the launcher creates is protected from the start: SYSTEM

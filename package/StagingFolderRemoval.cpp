@@ -1,7 +1,5 @@
 #include "package/StagingFolderRemoval.h"
 
-#include <aclapi.h>
-
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
@@ -23,13 +21,8 @@ bool IsPlainAndOurs(HANDLE object, const wchar_t* path, bool folder) {
   if (!GetFileInformationByHandle(object, &information)) return false;
   const bool isFolder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (isFolder != folder || (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  PSECURITY_DESCRIPTOR owner = nullptr;
-  if (GetSecurityInfo(object, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr,
-                      &owner) != ERROR_SUCCESS) {
-    return false;
-  }
-  const mw::LocalMemory heldOwner(owner);
-  return IsTrustedOwner(owner, ProcessAccount().Sid()) && IsAtPath(object, path);
+  const mw::LocalMemory owner = ReadOwner(object);
+  return IsTrustedOwner(owner.Get(), ProcessAccount().Sid()) && IsAtPath(object, path);
 }
 
 bool DeleteByHandle(HANDLE object) {
