@@ -5,24 +5,12 @@
 
 #include "base/FinalPath.h"
 #include "base/NtFileOpen.h"
+#include "base/WholeNumber.h"
 
 namespace {
 
 constexpr wchar_t Prefix[] = L"Mendora.Launcher-";
 constexpr wchar_t Suffix[] = L".txt";
-
-// Digits only, at least one, no larger than `limit`.
-bool ParseDigits(const std::wstring& text, std::uint64_t limit, std::uint64_t& value) {
-  if (text.empty()) return false;
-  value = 0;
-  for (const wchar_t digit : text) {
-    if (digit < L'0' || digit > L'9') return false;
-    const auto next = static_cast<std::uint64_t>(digit - L'0');
-    if (value > (limit - next) / 10) return false;
-    value = value * 10 + next;
-  }
-  return true;
-}
 
 std::int64_t SecondsSince1970() {
   constexpr std::int64_t TicksFrom1601To1970 = 116444736000000000;
@@ -60,8 +48,8 @@ bool ParseLogName(const std::wstring& name, LogName& parsed) {
   const std::size_t dash = middle.find(L'-');
   std::uint64_t seconds = 0;
   std::uint64_t processId = 0;
-  if (dash == std::wstring::npos || !ParseDigits(middle.substr(0, dash), INT64_MAX, seconds) ||
-      !ParseDigits(middle.substr(dash + 1), UINT32_MAX, processId)) {
+  if (dash == std::wstring::npos || !ParseWholeNumber(middle.substr(0, dash), INT64_MAX, seconds) ||
+      !ParseWholeNumber(middle.substr(dash + 1), UINT32_MAX, processId)) {
     return false;
   }
   parsed = {static_cast<std::int64_t>(seconds), static_cast<std::uint32_t>(processId)};

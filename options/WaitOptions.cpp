@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "base/ToolFileName.h"
+#include "base/WholeNumber.h"
 #include "log/Log.h"
 
 namespace {
@@ -13,27 +14,14 @@ std::optional<DWORD> NumberOption(const OptionSet& options, const wchar_t* name,
   const auto found = options.find(name);
   if (found == options.end()) return std::nullopt;
   const std::wstring& given = found->second.back();
-  DWORD number = 0;
-  if (ParseWholeNumber(given, maximum, number) && number >= minimum) return number;
+  std::uint64_t number = 0;
+  if (ParseWholeNumber(given, maximum, number) && number >= minimum) return static_cast<DWORD>(number);
   WriteLog(L"[WARNING] The option %s=%s is not a whole number from %d to %d - the default is used.", name,
            given.c_str(), static_cast<int>(minimum), static_cast<int>(maximum));
   return std::nullopt;
 }
 
 }  // namespace
-
-bool ParseWholeNumber(const std::wstring& text, DWORD maximum, DWORD& number) {
-  if (text.empty()) return false;
-  DWORD value = 0;
-  for (const wchar_t digit : text) {
-    if (digit < L'0' || digit > L'9') return false;
-    const DWORD next = static_cast<DWORD>(digit - L'0');
-    if (next > maximum || value > (maximum - next) / 10) return false;
-    value = value * 10 + next;
-  }
-  number = value;
-  return true;
-}
 
 WaitLimits ReadWaitLimits(const OptionSet& options, DWORD defaultToolMs) {
   constexpr DWORD MostWaitSeconds = 24 * 60 * 60;

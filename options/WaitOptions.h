@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <string>
-
 #include "options/OptionSet.h"
 
 // How long a run waits, set by options that carry a value and are spelled
@@ -23,6 +21,3 @@ struct WaitLimits {
 inline constexpr DWORD DefaultOtherRunWaitSeconds = 600;
 
 WaitLimits ReadWaitLimits(const OptionSet& options, DWORD defaultToolMs);
-
-// Digits only (no sign, blank or other base), at most `maximum`.
-bool ParseWholeNumber(const std::wstring& text, DWORD maximum, DWORD& number);
